@@ -5,7 +5,8 @@
 
 namespace batchtext {
 
-inline constexpr std::string_view InfoRunning = "Please wait\u2026 repairing of file(s) is in progress";
+inline constexpr std::string_view InfoRunning =
+    "Please wait\u2026 repairing of file(s) is in progress";
 inline constexpr std::string_view LogStarted = "Repairing process started";
 inline constexpr std::string_view Separator =
     "==================================================================";

@@ -14,8 +14,8 @@ struct FileResult
 {
     bool found = false; // the path still existed when its turn came
     RepairOutcome outcome = RepairOutcome::NotRun;
-    std::string outputPath;  // where the repaired copy was saved
-    std::error_code error;   // why opening or saving failed
+    std::string outputPath; // where the repaired copy was saved
+    std::error_code error;  // why opening or saving failed
     [[nodiscard]] bool saved() const { return outcome == RepairOutcome::Saved; }
 };
 

@@ -105,8 +105,7 @@ int main(int argc, char** argv)
 {
     try {
         return run(argc, argv);
-    }
-    catch (const std::exception& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "tarvel-draw: %s\n", e.what());
         return ExitSomeFailed;
     }

@@ -39,8 +39,8 @@ std::string describeFailure(const std::string& path, const FileResult& result,
 
 } // namespace
 
-TerminalView::TerminalView(std::vector<std::string> files, std::string destFolder,
-                           std::FILE* out, std::FILE* err)
+TerminalView::TerminalView(std::vector<std::string> files, std::string destFolder, std::FILE* out,
+                           std::FILE* err)
     : m_files(std::move(files)), m_destFolder(std::move(destFolder)), m_out(out), m_err(err)
 {
 }

@@ -18,8 +18,8 @@ constexpr int MaxTreeDepth = 256;
 
 bool deleteTreeAt(int parentFd, const std::string& name, int depth)
 {
-    const int fd = ::openat(parentFd, name.c_str(),
-                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info = {};
@@ -130,8 +130,8 @@ bool CDirectoryManager::DeleteDirectoryTree(const std::string& dir)
     const std::string name = platform::FileNameOf(path);
     if (name == "." || name == "..")
         return false;
-    const int parentFd = ::open(parent.empty() ? "." : parent.c_str(),
-                                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int parentFd =
+        ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (parentFd < 0)
         return false;
     const bool removed = deleteTreeAt(parentFd, name, 0);

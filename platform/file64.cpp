@@ -110,8 +110,7 @@ bool CFile64::OpenExclusiveRead(const std::string& path)
             Close();
             return fail(EBUSY);
         }
-    }
-    else if (::flock(m_hFile, LOCK_SH | LOCK_NB) != 0) {
+    } else if (::flock(m_hFile, LOCK_SH | LOCK_NB) != 0) {
         const int error = errno;
         Close();
         return fail(error);

@@ -36,7 +36,8 @@ public:
     // Opens an existing regular file read-only, sharing it with everyone.
     [[nodiscard]] bool OpenRead(const std::string& path);
     // Creates a file for reading and writing with the given permission bits (before umask).
-    [[nodiscard]] bool Create(const std::string& path, CreateMode mode, unsigned permissions = 0666);
+    [[nodiscard]] bool Create(const std::string& path, CreateMode mode,
+                              unsigned permissions = 0666);
 
     void Close() noexcept;
     // Closes a file that was written and reports whether the close (the last chance for the

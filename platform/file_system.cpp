@@ -37,8 +37,8 @@ std::optional<FileTimes> timesFromStatx(int dirfd, const char* path, int flags)
     FileTimes times;
     times.access = convert(info.stx_atime);
     times.modification = convert(info.stx_mtime);
-    times.creation = (info.stx_mask & STATX_BTIME) ? convert(info.stx_btime)
-                                                   : convert(info.stx_ctime);
+    times.creation =
+        (info.stx_mask & STATX_BTIME) ? convert(info.stx_btime) : convert(info.stx_ctime);
     return times;
 }
 
@@ -211,8 +211,8 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path
         const auto status = it->symlink_status(ec);
         if (ec)
             return std::nullopt;
-        entries.push_back({it->path().filename().string(), fs::is_directory(status),
-                           fs::is_symlink(status)});
+        entries.push_back(
+            {it->path().filename().string(), fs::is_directory(status), fs::is_symlink(status)});
     }
     if (ec)
         return std::nullopt;

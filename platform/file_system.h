@@ -23,8 +23,8 @@ inline constexpr char PathSeparator = '/';
 
 // True when anything, a file, a directory or a link (even a dangling one), has this path.
 [[nodiscard]] bool PathExists(const std::string& path);
-[[nodiscard]] bool IsDirectory(const std::string& path);    // a real directory, not a link
-[[nodiscard]] bool IsRegularFile(const std::string& path);  // a real file, not a link
+[[nodiscard]] bool IsDirectory(const std::string& path);   // a real directory, not a link
+[[nodiscard]] bool IsRegularFile(const std::string& path); // a real file, not a link
 [[nodiscard]] std::optional<std::int64_t> FileSize(const std::string& path);
 
 // Removes a file or a link (never what a link points to).

@@ -45,9 +45,9 @@ DosDateTime unixSecondsToDos(std::int64_t secondsSinceEpoch)
     dos.date = static_cast<std::uint16_t>(((year - DosFirstYear) << 9) |
                                           (static_cast<unsigned>(date.month()) << 5) |
                                           static_cast<unsigned>(date.day()));
-    dos.time = static_cast<std::uint16_t>((time.hours().count() << 11) |
-                                          (time.minutes().count() << 5) |
-                                          (time.seconds().count() / 2));
+    dos.time =
+        static_cast<std::uint16_t>((time.hours().count() << 11) | (time.minutes().count() << 5) |
+                                   (time.seconds().count() / 2));
     return dos;
 }
 

@@ -42,11 +42,11 @@ inline void writeLe32(std::span<std::uint8_t> bytes, std::size_t at, std::uint32
 }
 
 // The four-byte record signatures, as they lie in the file.
-inline constexpr std::uint32_t LocalHeaderSignature = 0x04034B50;      // 50 4B 03 04
-inline constexpr std::uint32_t DataDescriptorSignature = 0x08074B50;   // 50 4B 07 08
-inline constexpr std::uint32_t CentralHeaderSignature = 0x02014B50;    // 50 4B 01 02
-inline constexpr std::uint32_t EndRecordSignature = 0x06054B50;        // 50 4B 05 06
-inline constexpr std::uint32_t Zip64EndRecordSignature = 0x06064B50;   // 50 4B 06 06
-inline constexpr std::uint32_t Zip64EndLocatorSignature = 0x07064B50;  // 50 4B 06 07
+inline constexpr std::uint32_t LocalHeaderSignature = 0x04034B50;     // 50 4B 03 04
+inline constexpr std::uint32_t DataDescriptorSignature = 0x08074B50;  // 50 4B 07 08
+inline constexpr std::uint32_t CentralHeaderSignature = 0x02014B50;   // 50 4B 01 02
+inline constexpr std::uint32_t EndRecordSignature = 0x06054B50;       // 50 4B 05 06
+inline constexpr std::uint32_t Zip64EndRecordSignature = 0x06064B50;  // 50 4B 06 06
+inline constexpr std::uint32_t Zip64EndLocatorSignature = 0x07064B50; // 50 4B 06 07
 
 } // namespace zip

@@ -1,5 +1,4 @@
 #include "batch/repair_batch.h"
-
 #include "support/recording_log.h"
 #include "support/temp_dir.h"
 

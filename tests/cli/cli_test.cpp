@@ -16,7 +16,7 @@ using testsupport::TempDir;
 
 struct ToolRun
 {
-    int status = -1;    // exit status, or -signal when killed
+    int status = -1; // exit status, or -signal when killed
     std::string out;
     std::string err;
 };
@@ -24,7 +24,7 @@ struct ToolRun
 // Starts tarvel-draw with args and TMPDIR set to tmp; when interruptAfterMs is set, sends SIGINT
 // that long after the start.
 ToolRun runTool(const std::vector<std::string>& args, const TempDir& io, const std::string& tmp,
-            int interruptAfterMs = -1)
+                int interruptAfterMs = -1)
 {
     const std::string outPath = io / ".stdout";
     const std::string errPath = io / ".stderr";
@@ -84,7 +84,8 @@ TEST_F(Cli, VersionAndHelp)
 
 TEST_F(Cli, UsageErrorsExitWithTwo)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{{}, {"--bogus", "a.odg"}, {"-o"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{}, {"--bogus", "a.odg"}, {"-o"}}) {
         const ToolRun r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_TRUE(r.out.empty());
@@ -98,8 +99,10 @@ TEST_F(Cli, PrintsTheLogOneLinePerLineAndASummary)
     const ToolRun r = run({"-o", dir / "out", missing});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Repairing process started\n" + std::string(66, '=') +
-                         "\nProcessing File 1 of 1 \nFile Name : " + missing + "\n0 of 1 file(s) "
-                         "repaired into " + dir / "out/" + "\n");
+                         "\nProcessing File 1 of 1 \nFile Name : " + missing +
+                         "\n0 of 1 file(s) "
+                         "repaired into " +
+                         dir / "out/" + "\n");
     EXPECT_EQ(r.err, "tarvel-draw: " + missing + ": no such file\n");
     EXPECT_TRUE(platform::IsDirectory(dir / "out")); // made when missing
 }
@@ -108,7 +111,8 @@ TEST_F(Cli, BadInputsAreReportedAndTheBatchGoesOn)
 {
     testsupport::writeFile(dir / "empty.odg", "");
     ASSERT_TRUE(platform::CreateDirectory(dir / "folder.odg"));
-    const ToolRun r = run({"-o", dir / "out", dir / "folder.odg", dir / "gone.odg", dir / "empty.odg"});
+    const ToolRun r =
+        run({"-o", dir / "out", dir / "folder.odg", dir / "gone.odg", dir / "empty.odg"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("Processing File 3 of 3 "), std::string::npos);
     EXPECT_NE(r.err.find(dir / "folder.odg" + ": cannot open: Is a directory"), std::string::npos);

@@ -1,5 +1,4 @@
 #include "engine/file_repairer.h"
-
 #include "engine/workspace.h"
 #include "platform/file_system.h"
 #include "support/recording_log.h"
@@ -19,9 +18,12 @@ using testsupport::RecordingLog;
 using testsupport::TempDir;
 
 const std::vector<std::string> OpenFailLines = {"Opening file..", "Opening file Fail.."};
-const std::vector<std::string> ProcessedLines = {
-    "Opening file..",         "Opening file Done..", "Extracting file content..",
-    "Extracting file content Done..", "Making new file..",   "Making new file Done.."};
+const std::vector<std::string> ProcessedLines = {"Opening file..",
+                                                 "Opening file Done..",
+                                                 "Extracting file content..",
+                                                 "Extracting file content Done..",
+                                                 "Making new file..",
+                                                 "Making new file Done.."};
 
 bool workspaceIsEmpty()
 {

@@ -1,5 +1,4 @@
 #include "engine/workspace.h"
-
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
 

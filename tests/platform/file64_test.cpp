@@ -1,5 +1,4 @@
 #include "platform/file64.h"
-
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
 #include "platform/file_system.h"
-
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
