@@ -219,6 +219,17 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path
     return entries;
 }
 
+bool ContainsRegularFile(const std::string& path)
+{
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec) && !it->is_symlink(ec))
+            return true;
+    }
+    return false;
+}
+
 std::string CurrentDirectory()
 {
     std::error_code ec;

@@ -73,6 +73,9 @@ struct DirectoryEntry
 // when the directory cannot be opened or read to its end.
 [[nodiscard]] std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& path);
 
+// True when a regular file lies anywhere below path (links are not followed).
+[[nodiscard]] bool ContainsRegularFile(const std::string& path);
+
 // The current directory with a trailing separator; empty when it cannot be read.
 [[nodiscard]] std::string CurrentDirectory();
 // $TMPDIR when set and not empty, else the system's temp folder, with a trailing separator.

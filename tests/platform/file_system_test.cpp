@@ -115,3 +115,21 @@ TEST(FileSystem, PathPieces)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileSystem, ContainsRegularFileLooksDeepButNotThroughLinks)
+{
+    testsupport::TempDir dir;
+    testsupport::TempDir other;
+    testsupport::writeFile(other / "file", "x");
+    ASSERT_TRUE(platform::CreateDirectory(dir / "a"));
+    ASSERT_TRUE(platform::CreateDirectory(dir / "a/b"));
+    ASSERT_EQ(symlink(other.path().c_str(), (dir / "a/link").c_str()), 0);
+    EXPECT_FALSE(platform::ContainsRegularFile(dir.path()));
+    testsupport::writeFile(dir / "a/b/deep", "x");
+    EXPECT_TRUE(platform::ContainsRegularFile(dir.path()));
+    EXPECT_FALSE(platform::ContainsRegularFile(dir / "missing"));
+}
+
+} // namespace
