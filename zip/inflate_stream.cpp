@@ -1,0 +1,99 @@
+#include "zip/inflate_stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace zip {
+
+namespace {
+
+// Raw deflate data: negative window bits tell zlib there is no header and no trailer.
+constexpr int RawDeflateWindowBits = -15;
+
+// zlib counts in uInt; larger spans are handed over in pieces of at most this many bytes.
+constexpr std::size_t MaxStepBytes = UINT_MAX;
+
+} // namespace
+
+InflateStream::InflateStream()
+{
+    auto stream = std::make_unique<z_stream>();
+    if (inflateInit2(stream.get(), RawDeflateWindowBits) == Z_OK)
+        m_stream = std::move(stream);
+}
+
+InflateStream::~InflateStream()
+{
+    release();
+}
+
+InflateStream::InflateStream(InflateStream&& other) noexcept
+    : m_stream(std::move(other.m_stream)), m_final(other.m_final)
+{
+}
+
+InflateStream& InflateStream::operator=(InflateStream&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_stream = std::move(other.m_stream);
+        m_final = other.m_final;
+    }
+    return *this;
+}
+
+void InflateStream::release() noexcept
+{
+    if (m_stream) {
+        (void)inflateEnd(m_stream.get()); // fails only for a stream that was never initialised
+        m_stream.reset();
+    }
+}
+
+InflateStream::Step InflateStream::Inflate(std::span<const std::uint8_t> input,
+                                           std::span<std::uint8_t> output)
+{
+    if (!m_stream)
+        return {Status::OutOfMemory, 0, 0};
+    if (m_final != Status::Progress)
+        return {m_final, 0, 0};
+
+    z_stream& stream = *m_stream;
+    const auto inCount = static_cast<uInt>(std::min(input.size(), MaxStepBytes));
+    const auto outCount = static_cast<uInt>(std::min(output.size(), MaxStepBytes));
+    // zlib never writes through next_in; the cast only satisfies its pre-const interface.
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = inCount;
+    stream.next_out = output.data();
+    stream.avail_out = outCount;
+    const int result = inflate(&stream, Z_NO_FLUSH);
+    Step step;
+    step.consumed = inCount - stream.avail_in;
+    step.produced = outCount - stream.avail_out;
+    stream.next_in = nullptr;
+    stream.next_out = nullptr;
+
+    switch (result) {
+    case Z_OK:
+        step.status = Status::Progress;
+        break;
+    case Z_STREAM_END:
+        step.status = m_final = Status::StreamEnd;
+        break;
+    case Z_BUF_ERROR: // no progress was possible: the input is used up (or no output room)
+        step.status = Status::NeedsInput;
+        break;
+    case Z_MEM_ERROR:
+        step.status = Status::OutOfMemory;
+        break;
+    default: // Z_DATA_ERROR, Z_NEED_DICT (raw ZIP data has no dictionary), Z_STREAM_ERROR
+        step.status = m_final = Status::DataError;
+        break;
+    }
+    return step;
+}
+
+} // namespace zip

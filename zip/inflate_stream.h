@@ -1,0 +1,57 @@
+// InflateStream: the one owner of a zlib raw-inflate stream (no zlib header, 32 KiB window), as
+// ZIP method 8 holds its data. Each step tells a clean end of the stream, input that ran out
+// and damaged data apart; zlib's "no progress possible" is reported as needing more input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+struct z_stream_s;
+
+namespace zip {
+
+class InflateStream
+{
+public:
+    enum class Status
+    {
+        Progress,    // some input was consumed or some output produced; call again
+        StreamEnd,   // the final block is complete; the stream takes nothing more
+        NeedsInput,  // nothing can happen until more input is given
+        DataError,   // the data is not a valid deflate stream (or asks for a dictionary)
+        OutOfMemory, // zlib could not allocate its state or window
+    };
+
+    struct Step
+    {
+        Status status = Status::NeedsInput;
+        std::size_t consumed = 0; // bytes taken from the front of the input
+        std::size_t produced = 0; // bytes written to the front of the output
+    };
+
+    // Initialises the stream; IsValid() is false when zlib refused (out of memory).
+    InflateStream();
+    ~InflateStream();
+    InflateStream(InflateStream&&) noexcept;
+    InflateStream& operator=(InflateStream&&) noexcept;
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    [[nodiscard]] bool IsValid() const noexcept { return m_stream != nullptr; }
+
+    // Runs one inflate call over input into output. Once StreamEnd or DataError has been
+    // reported every later call reports the same and touches nothing.
+    [[nodiscard]] Step Inflate(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
+
+private:
+    void release() noexcept;
+
+    // zlib's state points back at its z_stream, so the stream lives on the heap and never moves.
+    // Set only while initialised.
+    std::unique_ptr<z_stream_s> m_stream;
+    Status m_final = Status::Progress; // StreamEnd or DataError once reached
+};
+
+} // namespace zip
