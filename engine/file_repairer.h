@@ -5,8 +5,12 @@
 
 #include "engine/log_sink.h"
 #include "platform/file64.h"
+#include "salvage/entry_path.h"
+#include "salvage/local_header.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -39,6 +43,41 @@ public:
     // Salvages every entry found in the input into the workspace tree; true in every case.
     bool ExtractFileContent();
 
+    // Salvage (salvage/). The input must be open; every routine reads it through its own fixed
+    // buffer and reports nothing to the log.
+
+    // The scan of ExtractFileContent: fills both offset lists from the whole input.
+    void ScanSignatures();
+    // Appends the offsets of the local-header and data-descriptor signatures that lie wholly
+    // inside block (its first byte at baseOffset) to the two lists.
+    void ScanBlock(std::span<const std::uint8_t> block, std::int64_t baseOffset);
+    // Calls SalvageEntryAt for every local-header offset, in file order.
+    void SalvageEntries(const std::string& workspacePath);
+    // Reads the local header at offset and hands the entry to the stored or deflated recovery;
+    // an implausible header is skipped without a trace.
+    void SalvageEntryAt(const std::string& workspacePath, std::int64_t offset);
+    // Copies the bytes from dataOffset up to the next record signature into the entry's file.
+    // Returns false when no target file could be created (also for a directory entry).
+    bool RecoverStoredEntry(const std::string& name, std::int64_t dataOffset,
+                            const std::string& workspacePath);
+    // Rebuilds the entry as the one-entry archive "temp12temp.zip" and extracts it with the
+    // archive reader. Returns false when the temp archive cannot be created or written.
+    bool RecoverDeflatedEntry(const salvage::LocalHeaderRecord& header, const std::string& name,
+                              std::int64_t dataOffset, const std::string& workspacePath);
+    // The first data descriptor found after offset; all zeros when there is none.
+    [[nodiscard]] salvage::DataDescriptorRecord ReadDataDescriptorAfter(std::int64_t offset);
+
+    // Creates the directories of entry below the workspace tree, never through a symbolic link,
+    // and returns the directory the entry's file goes into (the entry's own directory for a
+    // directory entry); a closed handle when any step fails.
+    [[nodiscard]] static salvage::DirectoryHandle
+    CreateParentDirectories(const std::string& workspacePath, const salvage::EntryPath& entry);
+    // Looks for the first record signature (local header, data descriptor, central header, end
+    // record or ZIP64 end record and locator) that lies wholly in chunk[start, length). On a hit
+    // it sets length to its position and returns true; otherwise length stays as it is.
+    static bool FindNextSignature(std::span<const std::uint8_t> chunk, std::size_t start,
+                                  std::size_t& length);
+
     // Appends one line to the repair log.
     void LogLine(std::string text);
 
@@ -54,6 +93,17 @@ public:
     LogSink* m_pLogWnd = nullptr;                      // not owned
 
 private:
+    struct CopyOutcome
+    {
+        std::int64_t copied = 0;
+        bool writeFailed = false;
+        bool limitReached = false;
+    };
+    // Copies input bytes from `from` into out up to the next record signature (searched from
+    // position firstStart of the first chunk), the end of the file or `limit` bytes.
+    CopyOutcome copyEntryData(std::int64_t from, std::size_t firstStart, platform::CFile64& out,
+                              std::int64_t limit);
+
     void saveResult(const std::string& inputPath, const std::string& destFolder,
                     const std::string& container);
 
