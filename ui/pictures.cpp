@@ -168,13 +168,18 @@ void paintWrench(QPainter& painter)
 
 void paintChevron(QPainter& painter)
 {
+    QPainterPath chevron;
+    chevron.moveTo(4.5, 4.0);
+    chevron.lineTo(12.0, 4.0);
+    chevron.moveTo(4.5, 8.0);
+    chevron.lineTo(8.25, 12.0);
+    chevron.lineTo(12.0, 8.0);
+    // A pale halo keeps the mark visible on dark bars as well as light ones.
+    painter.setPen(
+        QPen(QColor(255, 255, 255, 170), 3.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(chevron);
     painter.setPen(QPen(Outline, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawLine(QPointF(4.5, 4.0), QPointF(12.0, 4.0));
-    QPainterPath arrow;
-    arrow.moveTo(4.5, 8.0);
-    arrow.lineTo(8.25, 12.0);
-    arrow.lineTo(12.0, 8.0);
-    painter.drawPath(arrow);
+    painter.drawPath(chevron);
 }
 
 // A red disc with a white cross, in a square of `units` units.

@@ -6,6 +6,7 @@
 #include "ui/ui_texts.h"
 
 #include <QApplication>
+#include <QScreen>
 
 CTarvelForOpenOfficeApp::CTarvelForOpenOfficeApp(ShellServices& shell, std::string lockName)
     : m_shell(shell), m_instanceLock(lockName)
@@ -18,7 +19,6 @@ bool CTarvelForOpenOfficeApp::initInstance()
 {
     QCoreApplication::setOrganizationName(QString(uitext::SettingsOrganisation));
     QCoreApplication::setApplicationName(QString(uitext::SettingsApplication));
-    QGuiApplication::setApplicationDisplayName(QString(uitext::AppName));
 
     // A lock that could not be taken for another reason (no temp folder) does not stop the
     // program: only a running copy does.
@@ -29,6 +29,9 @@ bool CTarvelForOpenOfficeApp::initInstance()
 
     m_doc = std::make_unique<CTarvelForOpenOfficeDoc>();
     m_frame = std::make_unique<CMainFrame>(*this, m_shell);
+    // The window manager maximises the window; without one it still fills the screen.
+    if (const QScreen* screen = m_frame->screen())
+        m_frame->setGeometry(screen->availableGeometry());
     m_frame->showMaximized();
     m_frame->update();
     return true;

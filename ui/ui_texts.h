@@ -82,11 +82,11 @@ inline constexpr T IndicatorScroll{"SCRL"};
 // About box.
 inline constexpr T AboutCaption{"About Tarvel For Draw"};
 inline constexpr T AboutFirstLine{"Tarvel For Draw ver 8.12.01 "};
-inline constexpr T AboutMoreLines{"Repairs damaged OpenDocument drawings (.odg)\n"
+inline constexpr T AboutMoreLines{"Repairs damaged drawings (.odg)\n"
                                   "Made by the Tarvel For Draw developers\n"
                                   "\n"
-                                  "Click here for the product page: how to use\n"
-                                  "the program and where to report problems"};
+                                  "Click here for the product page:\n"
+                                  "how to use it and where to report problems"};
 inline constexpr T Ok{"OK"};
 
 // Completion dialog.

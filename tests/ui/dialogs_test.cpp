@@ -91,7 +91,7 @@ private slots:
         QVERIFY(about.okButton()->isDefault());
         QCOMPARE(about.label()->cursor().shape(), Qt::PointingHandCursor);
 
-        // Taller than wide, as designed, and every control inside the box.
+        // A little wider than tall, as designed, and every control inside the box.
         QVERIFY(about.height() > about.width() * 2 / 3 && about.height() < about.width());
         for (const QWidget* child :
              {static_cast<QWidget*>(about.label()), static_cast<QWidget*>(about.okButton())})
