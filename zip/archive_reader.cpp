@@ -227,7 +227,7 @@ bool ReadingHandle::readExact(std::int64_t position, std::span<std::uint8_t> byt
 }
 
 // Searches the last 65535 bytes backwards for the end record's signature; the hit nearest the
-// end of the file wins. A hit at offset 0 counts as none, as it always has here.
+// end of the file wins. A hit at offset 0 counts as none: such a file holds no entry anyway.
 std::int32_t ReadingHandle::findEndRecord(std::int64_t size, std::int64_t& found)
 {
     const std::int64_t lowest = size - std::min(size, EndRecordSearchSpan);
@@ -461,6 +461,12 @@ std::int64_t ReadingHandle::readEntry(std::span<std::uint8_t> out)
             if (e.inputLength == 0 && e.compressedLeft == 0) {
                 e.ended = true;
                 e.end = EntryEnd::InputRanOut;
+            }
+            else if (e.inputLength > 0) {
+                // zlib made no progress with input and room to spare: asking again would
+                // only repeat that, so the stream counts as damaged.
+                e.ended = true;
+                e.end = EntryEnd::DataError;
             }
             break;
         case InflateStream::Status::DataError:

@@ -91,6 +91,6 @@ struct OpenArchiveResult
 
 // Closes the archive and frees the handle, which is then empty. Returns ArchiveOk,
 // ArchiveBadArgument for no handle, ArchiveWrongHandle (handle kept) for a writing handle.
-ArchiveResult CloseArchiveReader(ArchiveHandlePtr& handle);
+[[nodiscard]] ArchiveResult CloseArchiveReader(ArchiveHandlePtr& handle);
 
 } // namespace zip
