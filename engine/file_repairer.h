@@ -58,12 +58,13 @@ public:
     void SalvageEntryAt(const std::string& workspacePath, std::int64_t offset);
     // Copies the bytes from dataOffset up to the next record signature into the entry's file.
     // Returns false when no target file could be created (also for a directory entry).
-    bool RecoverStoredEntry(const std::string& name, std::int64_t dataOffset,
-                            const std::string& workspacePath);
+    [[nodiscard]] bool RecoverStoredEntry(const std::string& name, std::int64_t dataOffset,
+                                          const std::string& workspacePath);
     // Rebuilds the entry as the one-entry archive "temp12temp.zip" and extracts it with the
     // archive reader. Returns false when the temp archive cannot be created or written.
-    bool RecoverDeflatedEntry(const salvage::LocalHeaderRecord& header, const std::string& name,
-                              std::int64_t dataOffset, const std::string& workspacePath);
+    [[nodiscard]] bool RecoverDeflatedEntry(const salvage::LocalHeaderRecord& header,
+                                            const std::string& name, std::int64_t dataOffset,
+                                            const std::string& workspacePath);
     // The first data descriptor found after offset; all zeros when there is none.
     [[nodiscard]] salvage::DataDescriptorRecord ReadDataDescriptorAfter(std::int64_t offset);
 
@@ -75,8 +76,8 @@ public:
     // Looks for the first record signature (local header, data descriptor, central header, end
     // record or ZIP64 end record and locator) that lies wholly in chunk[start, length). On a hit
     // it sets length to its position and returns true; otherwise length stays as it is.
-    static bool FindNextSignature(std::span<const std::uint8_t> chunk, std::size_t start,
-                                  std::size_t& length);
+    [[nodiscard]] static bool FindNextSignature(std::span<const std::uint8_t> chunk,
+                                                std::size_t start, std::size_t& length);
 
     // Appends one line to the repair log.
     void LogLine(std::string text);

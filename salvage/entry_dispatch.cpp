@@ -11,7 +11,7 @@ namespace {
 // The header, a name of up to 260 bytes and a little more are read in one go.
 constexpr std::size_t HeaderReadSize = 512;
 // An entry is looked at only when this many bytes lie between its first byte and the end of
-// the file (two more than the fixed header, as the established salvage has always required).
+// the file: two more than the fixed header, a margin this salvage has always kept.
 constexpr std::int64_t MinimumEntryBytes = 32;
 
 } // namespace

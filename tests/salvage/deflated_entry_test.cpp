@@ -101,8 +101,8 @@ struct EndingCase
 };
 
 // The last entry of a container, its data followed by the central directory, by nothing (the
-// directory is lost), or by its descriptor. The established copy ran through an intact
-// central directory to the end of the file and the reader then refused the entry.
+// directory is lost), or by its descriptor. A copy that ran through an intact central
+// directory would measure the data too long, and the reader would refuse the entry.
 constexpr EndingCase Endings[] = {
     {"BeforeAnIntactDirectory", true, false},
     {"BeforeAnIntactDirectoryWithDescriptor", true, true},

@@ -18,8 +18,8 @@ struct PlacedSignature
     bool descriptor; // "PK" 7 8 rather than "PK" 3 4
 };
 
-// Offsets on each side of the block edges, and at the very end of the file. The established
-// scan missed every signature that starts in the last four bytes of a block.
+// Offsets on each side of the block edges, and at the very end of the file: a signature that
+// starts in the last four bytes of a block, or straddles two blocks, counts like any other.
 constexpr PlacedSignature Placements[] = {
     {"FiveByteFile", 5, 0, false},
     {"FourBytesFile", 4, 0, false},

@@ -31,8 +31,8 @@ struct FollowerCase
     std::uint8_t mark[4]; // the record that follows the entry's data
 };
 
-// The data of an entry ends at any record of the container. The established copy ran on
-// through central-directory and end records into the file's end.
+// The data of an entry ends at any record of the container, not only at the next local header
+// or data descriptor: a copy that ran on would take the central directory along.
 constexpr FollowerCase Followers[] = {
     {"LocalHeader", {0x50, 0x4B, 0x03, 0x04}},
     {"DataDescriptor", {0x50, 0x4B, 0x07, 0x08}},
@@ -78,8 +78,8 @@ struct ChunkEdgeCase
     std::size_t dataLength; // the next local header starts this far after the data offset
 };
 
-// The copy reads 65536-byte chunks from the data offset; a signature that starts in the last
-// four bytes of a chunk was missed, and the copy ran on into the next entry.
+// The copy reads 65536-byte chunks from the data offset; a signature in the last four bytes of
+// a chunk, or across two chunks, must end the copy there and not in the next entry.
 constexpr ChunkEdgeCase ChunkEdges[] = {
     {"WhollyBeforeTheLastFourBytes", 65531},
     {"InTheLastFourBytes", 65532},
