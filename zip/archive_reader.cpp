@@ -461,8 +461,7 @@ std::int64_t ReadingHandle::readEntry(std::span<std::uint8_t> out)
             if (e.inputLength == 0 && e.compressedLeft == 0) {
                 e.ended = true;
                 e.end = EntryEnd::InputRanOut;
-            }
-            else if (e.inputLength > 0) {
+            } else if (e.inputLength > 0) {
                 // zlib made no progress with input and room to spare: asking again would
                 // only repeat that, so the stream counts as damaged.
                 e.ended = true;
