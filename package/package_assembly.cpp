@@ -57,8 +57,11 @@ bool AddDirectoryTree(zip::ArchiveHandle* handle, const std::string& currentDir,
                       const std::string& root)
 {
     const std::string dir = platform::WithTrailingSeparator(currentDir);
-    if (dir.size() < root.size() || dir.compare(0, root.size(), root) != 0)
-        return false; // entry names are paths below root
+    // Entry names are paths below root; a root given without its separator must not leave one
+    // at the start of every name.
+    const std::string base = platform::WithTrailingSeparator(root);
+    if (dir.size() < base.size() || dir.compare(0, base.size(), base) != 0)
+        return false;
     const auto entries = sortedListing(dir);
     if (!entries)
         return false;
@@ -69,7 +72,7 @@ bool AddDirectoryTree(zip::ArchiveHandle* handle, const std::string& currentDir,
         if (entry.isDirectory) {
             if (!AddDirectoryTree(handle, path, root))
                 return false;
-        } else if (zip::AddFileToArchive(handle, path.substr(root.size()), path) !=
+        } else if (zip::AddFileToArchive(handle, path.substr(base.size()), path) !=
                    zip::ArchiveOk) {
             return false;
         }

@@ -123,6 +123,13 @@ TEST_F(PackageAssembly, SameWorkspaceGivesTheSameEntriesWhateverTheCreationOrder
     EXPECT_EQ(first, (std::vector<std::string>{"a.xml", "b.xml", "C.xml", "D/x", "d.xml"}));
 }
 
+TEST_F(PackageAssembly, RootWithoutItsSeparatorStillGivesRelativeNames)
+{
+    put("Pictures/a.png", testsupport::noise(10, 7));
+    root.pop_back();
+    EXPECT_EQ(namesOf(packed()), std::vector<std::string>{"Pictures/a.png"});
+}
+
 TEST_F(PackageAssembly, NeverFollowsNorPacksLinks)
 {
     put("content.xml", testsupport::bytesOf("<c/>"));
