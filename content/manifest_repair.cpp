@@ -261,6 +261,7 @@ ManifestRepair RepairManifest(const std::string& tree, const std::string& mediaT
             listed.insert(path);
     }
     for (xmlNode* entry : gone) {
+        result.droppedPaths.push_back(attributeOf(entry, "full-path", ManifestNamespace));
         xmlUnlinkNode(entry);
         xmlFreeNode(entry);
     }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace content {
 
@@ -23,7 +24,8 @@ struct ManifestRepair
     bool rebuilt = false;    // written from scratch: missing or unreadable
     bool changed = false;    // the file was written (rebuilt, or entries dropped or added)
     std::size_t dropped = 0; // entries for parts that are gone
-    std::size_t added = 0;   // entries for parts found but not listed
+    std::vector<std::string> droppedPaths; // their full paths
+    std::size_t added = 0;                 // entries for parts found but not listed
 };
 
 // Keeps a readable manifest but drops the entries of parts that are missing and adds entries

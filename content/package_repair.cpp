@@ -50,6 +50,7 @@ PackageRepairReport RepairPackageTree(const std::string& tree)
     const ManifestRepair manifest = RepairManifest(tree, mediaType);
     report.manifestRebuilt = manifest.rebuilt;
     report.manifestChanged = manifest.changed;
+    report.lostParts = manifest.droppedPaths;
     return report;
 }
 

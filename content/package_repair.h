@@ -12,6 +12,7 @@ struct PackageRepairReport
 {
     std::vector<std::string> repairedParts; // XML parts cut back to what parses
     std::vector<std::string> droppedParts;  // XML parts with nothing usable, removed
+    std::vector<std::string> lostParts;     // listed by the manifest but not in the package
     std::size_t droppedReferences = 0;      // elements that named a missing file
     bool mimetypeRestored = false;
     bool manifestRebuilt = false; // written from scratch

@@ -1,6 +1,7 @@
 #include "engine/file_repairer.h"
 
 #include "content/content_part.h"
+#include "content/package_repair.h"
 #include "engine/log_texts.h"
 #include "engine/output_naming.h"
 #include "engine/workspace.h"
@@ -93,6 +94,10 @@ bool CFileRepairer::RepairFile(std::string inputPath, std::string destFolder, Lo
         RepairContentPart(contentCopy, content);
         (void)platform::DeleteFile(contentCopy);
 
+        // LibreOffice loads a package only when its parts parse, every picture they name is
+        // there and the manifest lists exactly what the package holds.
+        recordPackageRepair(content::RepairPackageTree(tree));
+
         // An input that gave nothing at all (not a container, or no entry survived) would be
         // packed into an empty container that opens nowhere; nothing is saved for it.
         const bool salvaged = HasFilesToPack(tree);
@@ -118,6 +123,16 @@ bool CFileRepairer::RepairFile(std::string inputPath, std::string destFolder, Lo
     }
     deleteWorkspaceItems(temp);
     return true;
+}
+
+void CFileRepairer::recordPackageRepair(const content::PackageRepairReport& package)
+{
+    m_report.repairedParts = package.repairedParts;
+    m_report.droppedParts = package.droppedParts;
+    m_report.lostParts = package.lostParts;
+    m_report.droppedReferences = package.droppedReferences;
+    m_report.mimetypeRestored = package.mimetypeRestored;
+    m_report.manifestRebuilt = package.manifestRebuilt;
 }
 
 void CFileRepairer::saveResult(const std::string& inputPath, const std::string& destFolder,

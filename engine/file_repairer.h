@@ -3,13 +3,16 @@
 // of those steps, so nothing of one file reaches the next. The salvage steps live in salvage/.
 #pragma once
 
+#include "content/package_repair.h"
 #include "engine/log_sink.h"
+#include "engine/repair_report.h"
 #include "platform/file64.h"
 #include "salvage/entry_path.h"
 #include "salvage/local_header.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <system_error>
@@ -65,6 +68,19 @@ public:
     [[nodiscard]] bool RecoverDeflatedEntry(const salvage::LocalHeaderRecord& header,
                                             const std::string& name, std::int64_t dataOffset,
                                             const std::string& workspacePath);
+    // Inflates a deflated entry straight from the input into the workspace, keeping every byte
+    // that inflates before any damage, and checks it against the CRC-32 and size of its local
+    // header or of the data descriptor that follows its stream. Of two copies of one name the
+    // better one stays. Returns what came back (Empty when nothing did).
+    EntryState RecoverDeflatedInPlace(const salvage::LocalHeaderRecord& header,
+                                      const std::string& name, std::int64_t dataOffset,
+                                      const std::string& workspacePath);
+    // Copies a stored entry whose local header gives its size, when the CRC-32 of those bytes
+    // matches the header's; Empty (and nothing written) otherwise.
+    EntryState RecoverStoredVerified(const salvage::LocalHeaderRecord& header,
+                                     const std::string& name, std::int64_t dataOffset,
+                                     const std::string& workspacePath);
+
     // The first data descriptor found after offset; all zeros when there is none.
     [[nodiscard]] salvage::DataDescriptorRecord ReadDataDescriptorAfter(std::int64_t offset);
 
@@ -83,6 +99,8 @@ public:
     void LogLine(std::string text);
 
     [[nodiscard]] RepairOutcome Outcome() const { return m_outcome; }
+    // What was salvaged, mended and lost; filled as the pipeline runs.
+    [[nodiscard]] const RepairReport& Report() const { return m_report; }
     // The path the repaired copy was saved under, once Outcome() is Saved.
     [[nodiscard]] const std::string& OutputPath() const { return m_outputPath; }
     // Why the input could not be opened, or why saving failed.
@@ -92,6 +110,9 @@ public:
     std::vector<std::int64_t> m_localHeaderOffsets;    // ascending, filled by the scan
     std::vector<std::int64_t> m_dataDescriptorOffsets; // ascending, filled by the scan
     LogSink* m_pLogWnd = nullptr;                      // not owned
+    // Entries are first read where they lie and checked (see RecoverDeflatedInPlace); off, only
+    // the one-entry archive and the copy up to the next signature are used.
+    bool m_inPlaceRecovery = true;
 
 private:
     struct CopyOutcome
@@ -105,10 +126,22 @@ private:
     CopyOutcome copyEntryData(std::int64_t from, std::size_t firstStart, platform::CFile64& out,
                               std::int64_t limit);
 
+    void recordPackageRepair(const content::PackageRepairReport& package);
     void saveResult(const std::string& inputPath, const std::string& destFolder,
                     const std::string& container);
 
+    // Moves a finished temporary file into the workspace as entry's file unless a copy at least
+    // as good is there already. Returns whether it was placed.
+    bool placeRecovered(const std::string& temporary, const std::string& workspacePath,
+                        const salvage::EntryPath& entry, EntryState state, bool readOnly);
+
     RepairOutcome m_outcome = RepairOutcome::NotRun;
+    RepairReport m_report;
+    // Signatures below this offset lie inside the data of an entry already recovered whole, so
+    // they are bytes of that data, not headers.
+    std::int64_t m_claimedUntil = 0;
+    // The state of the copy each workspace path holds, for choosing between duplicates.
+    std::map<std::string, EntryState> m_placedStates;
     std::string m_outputPath;
     std::error_code m_lastError;
 };

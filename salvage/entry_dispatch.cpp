@@ -2,6 +2,7 @@
 // and routes the entry by its compression method: 8 to the deflated recovery, anything else
 // (stored, unknown or unsupported) to the stored recovery, which copies the bytes as they lie.
 #include "engine/file_repairer.h"
+#include "platform/file_system.h"
 #include "zip/record_layout.h"
 
 #include <array>
@@ -13,11 +14,14 @@ constexpr std::size_t HeaderReadSize = 512;
 // An entry is looked at only when this many bytes lie between its first byte and the end of
 // the file: two more than the fixed header, a margin this salvage has always kept.
 constexpr std::int64_t MinimumEntryBytes = 32;
+constexpr std::uint16_t DeferredSizesFlag = 0x0008;
 
 } // namespace
 
 void CFileRepairer::SalvageEntryAt(const std::string& workspacePath, std::int64_t offset)
 {
+    if (m_inPlaceRecovery && offset < m_claimedUntil)
+        return; // signature-like bytes inside the data of an entry already recovered whole
     const std::int64_t size = m_file.Size().value_or(0);
     if (offset < 0 || offset > size || size - offset < MinimumEntryBytes)
         return;
@@ -31,9 +35,38 @@ void CFileRepairer::SalvageEntryAt(const std::string& workspacePath, std::int64_
         return;
     std::int64_t dataOffset = offset;
     const std::string name = salvage::ReadEntryName(header, record, dataOffset);
-    // Neither recovery's result changes anything here: a lost entry never stops the others.
-    if (record.method == zip::MethodDeflated)
-        (void)RecoverDeflatedEntry(record, name, dataOffset, workspacePath);
-    else
-        (void)RecoverStoredEntry(name, dataOffset, workspacePath);
+    // No recovery's result stops anything here: a lost entry never stops the others. Entries
+    // are first read where they lie and checked; what that cannot read goes the older ways,
+    // through the one-entry archive or copied up to the next signature.
+    if (!m_inPlaceRecovery) {
+        if (record.method == zip::MethodDeflated)
+            (void)RecoverDeflatedEntry(record, name, dataOffset, workspacePath);
+        else
+            (void)RecoverStoredEntry(name, dataOffset, workspacePath);
+        return;
+    }
+    if (record.method == zip::MethodDeflated) {
+        if (RecoverDeflatedInPlace(record, name, dataOffset, workspacePath) == EntryState::Empty)
+            (void)RecoverDeflatedEntry(record, name, dataOffset, workspacePath);
+        return;
+    }
+    if (RecoverStoredVerified(record, name, dataOffset, workspacePath) != EntryState::Empty)
+        return;
+    const auto entry = salvage::confineEntryPath(name, workspacePath.size());
+    if (!entry)
+        return;
+    const auto placed = m_placedStates.find(entry->Relative());
+    if (placed != m_placedStates.end() && placed->second > EntryState::Complete)
+        return; // a checked copy of this name is already there
+    if (!RecoverStoredEntry(name, dataOffset, workspacePath) || entry->IsDirectory())
+        return;
+    const std::int64_t written =
+        platform::FileSize(platform::WithTrailingSeparator(workspacePath) + entry->Relative())
+            .value_or(0);
+    const bool sizeKnown = (record.flags & DeferredSizesFlag) == 0;
+    EntryState state = EntryState::Complete;
+    if (sizeKnown && written < static_cast<std::int64_t>(record.uncompressedSize))
+        state = written > 0 ? EntryState::Partial : EntryState::Empty;
+    m_placedStates[entry->Relative()] = state;
+    m_report.entries.push_back({entry->Relative(), offset, record.method, state, written});
 }

@@ -33,6 +33,7 @@ const Bytes Content = testsupport::bytesOf(
 
 TEST_F(SalvageTest, EntryFollowedByItsDescriptorIsRebuiltWithTheDescriptorsFields)
 {
+    repairer.m_inPlaceRecovery = false; // the one-entry archive is what this test reads
     const auto zip =
         ZipBuilder().add({.name = "content.xml", .data = Content, .dataDescriptor = true}).build();
     salvage(zip.bytes);
@@ -154,6 +155,7 @@ TEST_F(SalvageTest, SignatureRightAfterTheHeaderLeavesNothingToExtract)
 
 TEST_F(SalvageTest, HeaderSizeThatDisagreesLeavesOnlyTheDirectories)
 {
+    repairer.m_inPlaceRecovery = false; // read in place, the entry comes back (tested elsewhere)
     salvage(ZipBuilder()
                 .add({.name = "Pictures/a.svg", .data = Content, .localCompressedSize = 5})
                 .add({.name = "b.txt", .data = salvagetest::textBytes("b"), .method = 0})

@@ -3,6 +3,7 @@
 #include "salvage_fixture.h"
 
 #include <map>
+#include <set>
 
 namespace {
 
@@ -48,6 +49,7 @@ TEST_P(DrawingSalvage, EveryIntactEntryComesBackByteForByte)
     const auto& zip = drawing.zip;
     Bytes bytes = zip.bytes;
     std::map<std::string, Bytes> expected(drawing.entries.begin(), drawing.entries.end());
+    std::set<std::string> partial; // only a start of these can come back
     auto dropFrom = [&](std::size_t first) {
         for (std::size_t i = first; i < drawing.entries.size(); ++i)
             expected.erase(drawing.entries[i].first);
@@ -65,11 +67,11 @@ TEST_P(DrawingSalvage, EveryIntactEntryComesBackByteForByte)
         break;
     }
     case Damage::CutInContent:
-        // Without its descriptor the entry's uncompressed size is unknown (0 in its header
-        // with flag bit 3), so the reader delivers nothing and the file stays empty.
+        // Its descriptor is gone, but the part inflates as far as its data goes: the file
+        // holds the start of the content part.
         bytes.resize(zip.dataOffsets[ContentIndex] + 500);
         dropFrom(ContentIndex + 1);
-        expected["content.xml"].clear();
+        partial.insert("content.xml");
         break;
     case Damage::PictureBlockZeroed: {
         const std::size_t at = 65536;
@@ -91,8 +93,15 @@ TEST_P(DrawingSalvage, EveryIntactEntryComesBackByteForByte)
     for (const auto& [name, data] : expected)
         names.push_back(name);
     EXPECT_EQ(files(), names);
-    for (const auto& [name, data] : expected)
-        EXPECT_TRUE(file(name) == data) << name << " differs";
+    for (const auto& [name, data] : expected) {
+        const Bytes got = file(name);
+        if (partial.count(name))
+            EXPECT_TRUE(!got.empty() && got.size() < data.size() &&
+                        std::equal(got.begin(), got.end(), data.begin()))
+                << name << " is not a start of the original";
+        else
+            EXPECT_TRUE(got == data) << name << " differs";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, DrawingSalvage, testing::ValuesIn(Drawings),

@@ -188,12 +188,14 @@ struct TwiceCase
 {
     const char* name;
     std::uint16_t method;
+    bool inPlace;
     bool laterCopyWins;
 };
 
 constexpr TwiceCase Twice[] = {
-    {"StoredCopyIsReplacedByTheLaterOne", 0, true},
-    {"DeflatedExtractIsReadOnlyAndStays", 8, false},
+    {"StoredCopyIsReplacedByTheLaterOne", 0, true, true},
+    {"CheckedDeflatedCopyIsReplacedByTheLaterOne", 8, true, true},
+    {"ArchiveExtractIsReadOnlyAndStays", 8, false, false},
 };
 
 class SameNameTwice : public SalvageTest, public testing::WithParamInterface<TwiceCase>
@@ -202,6 +204,7 @@ class SameNameTwice : public SalvageTest, public testing::WithParamInterface<Twi
 TEST_P(SameNameTwice, IsSalvagedInFileOrder)
 {
     const auto& c = GetParam();
+    repairer.m_inPlaceRecovery = c.inPlace;
     salvage(
         ZipBuilder()
             .add({.name = "a.txt", .data = salvagetest::textBytes("first"), .method = c.method})

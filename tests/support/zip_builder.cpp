@@ -96,7 +96,7 @@ BuiltZip ZipBuilder::build() const
     };
     std::vector<Central> centrals;
     for (const auto& e : m_entries) {
-        const Bytes stored = e.method == 8 ? rawDeflate(e.data) : e.data;
+        const Bytes stored = e.method == 8 ? rawDeflate(e.data, e.deflateLevel) : e.data;
         const std::uint32_t crc = crc32Of(e.data);
         const auto compressed = static_cast<std::uint32_t>(stored.size());
         const auto uncompressed = static_cast<std::uint32_t>(e.data.size());

@@ -24,6 +24,7 @@ struct ZipEntry
     std::string name;
     Bytes data;              // the uncompressed contents
     std::uint16_t method = 8; // 8 deflated (by rawDeflate), anything else stored as it is
+    int deflateLevel = 6;     // 0 makes stored deflate blocks: the data lies in them verbatim
     // Flag bit 3: sizes and CRC-32 are 0 in the local header and follow the data in a data
     // descriptor with its signature.
     bool dataDescriptor = false;

@@ -1,0 +1,16 @@
+#include "engine/repair_report.h"
+
+const char* EntryStateName(EntryState state)
+{
+    switch (state) {
+    case EntryState::Empty:
+        return "empty";
+    case EntryState::Partial:
+        return "partial";
+    case EntryState::Complete:
+        return "complete";
+    case EntryState::Intact:
+        return "intact";
+    }
+    return "empty";
+}

@@ -1,0 +1,38 @@
+// What one file's repair found and made of it, beside the log: each entry salvaged and how
+// well, the package parts that were mended or rebuilt, and what was lost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// How completely one entry came back. Higher is better.
+enum class EntryState
+{
+    Empty,    // nothing usable came back
+    Partial,  // the bytes up to the damage
+    Complete, // all of it as far as can be told, with no checksum to prove it
+    Intact,   // all of it, its CRC-32 and size checked
+};
+
+struct EntryReport
+{
+    std::string name;
+    std::int64_t offset = 0; // of its local header in the input
+    std::uint16_t method = 0;
+    EntryState state = EntryState::Empty;
+    std::int64_t size = 0; // bytes written to the workspace
+};
+
+struct RepairReport
+{
+    std::vector<EntryReport> entries;
+    std::vector<std::string> repairedParts; // XML parts cut back to what parses
+    std::vector<std::string> droppedParts;  // XML parts with nothing usable
+    std::vector<std::string> lostParts;     // listed by the manifest, not found
+    std::size_t droppedReferences = 0;      // references to lost files removed
+    bool mimetypeRestored = false;
+    bool manifestRebuilt = false;
+};
+
+[[nodiscard]] const char* EntryStateName(EntryState state);
