@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr std::string_view MimetypeName = "mimetype";
+
 unsigned char foldCase(char c)
 {
     const auto byte = static_cast<unsigned char>(c);
@@ -46,6 +48,16 @@ bool AssembleDocumentPackage(const std::string& workspaceRoot, const std::string
     zip::ArchiveHandlePtr handle = zip::CreateArchive(containerPath);
     if (!handle)
         return true;
+    // An OpenDocument package starts with its media type, stored, so that the type can be
+    // read at a fixed place without inflating anything.
+    const std::string root = platform::WithTrailingSeparator(workspaceRoot);
+    if (platform::IsRegularFile(root + std::string(MimetypeName)) &&
+        zip::AddFileToArchive(handle.get(), std::string(MimetypeName),
+                              root + std::string(MimetypeName),
+                              zip::EntryMethod::Stored) != zip::ArchiveOk) {
+        (void)zip::FinishArchive(std::move(handle));
+        return true;
+    }
     // A walk that ends early still gives a valid container of what was added before; a failed
     // write makes the writer remove the container when it is finished.
     (void)AddDirectoryTree(handle.get(), workspaceRoot, workspaceRoot);
@@ -69,6 +81,8 @@ bool AddDirectoryTree(zip::ArchiveHandle* handle, const std::string& currentDir,
         if (entry.isSymlink)
             continue; // never followed: a link could lead anywhere outside the workspace
         const std::string path = dir + entry.name;
+        if (dir == base && entry.name == MimetypeName)
+            continue; // added first, by AssembleDocumentPackage
         if (entry.isDirectory) {
             if (!AddDirectoryTree(handle, path, root))
                 return false;

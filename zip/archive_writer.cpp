@@ -289,7 +289,7 @@ public:
     }
 
     [[nodiscard]] ArchiveResult AddFile(const std::string& entryName,
-                                        const std::string& sourcePath);
+                                        const std::string& sourcePath, EntryMethod choice);
     [[nodiscard]] ArchiveResult Finish();
 
 private:
@@ -340,7 +340,8 @@ private:
     std::array<std::uint8_t, DataBufferSize> m_inputBuffer{}; // codec input
 };
 
-ArchiveResult ArchiveWriter::AddFile(const std::string& entryName, const std::string& sourcePath)
+ArchiveResult ArchiveWriter::AddFile(const std::string& entryName, const std::string& sourcePath,
+                                     EntryMethod choice)
 {
     if (m_failed)
         return ArchiveWriteFailed;
@@ -350,7 +351,9 @@ ArchiveResult ArchiveWriter::AddFile(const std::string& entryName, const std::st
     std::replace(name.begin(), name.end(), '\\', '/');
     if (m_entries.size() >= MaxEntries)
         return fail(); // the end record's counts cannot hold another entry
-    const std::uint16_t method = HasStoredSuffix(name) ? MethodStored : MethodDeflated;
+    const std::uint16_t method = choice == EntryMethod::Stored || HasStoredSuffix(name)
+                                     ? MethodStored
+                                     : MethodDeflated;
 
     m_bytesRead = 0;
     m_crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
@@ -652,13 +655,13 @@ ArchiveHandlePtr CreateArchive(const std::string& archivePath)
 }
 
 ArchiveResult AddFileToArchive(ArchiveHandle* handle, const std::string& entryName,
-                               const std::string& sourcePath)
+                               const std::string& sourcePath, EntryMethod method)
 {
     if (!handle)
         return ArchiveBadArgument;
     if (handle->kind() != WritingHandleKind)
         return ArchiveWrongHandle;
-    return static_cast<WritingHandle*>(handle)->writer().AddFile(entryName, sourcePath);
+    return static_cast<WritingHandle*>(handle)->writer().AddFile(entryName, sourcePath, method);
 }
 
 ArchiveResult FinishArchive(ArchiveHandlePtr handle)

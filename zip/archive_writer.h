@@ -15,15 +15,24 @@ namespace zip {
 // a writing handle (kind 2) that owns it. Null when the file cannot be created.
 [[nodiscard]] ArchiveHandlePtr CreateArchive(const std::string& archivePath);
 
-// Adds the file at sourcePath as entryName; backslashes in the name become forward slashes.
+// Adds the file at sourcePath as entryName (stored or deflated as method says); backslashes in the name become forward slashes.
 // Returns ArchiveOk; ArchiveBadArgument for no handle or a name that is empty or longer than
 // 65535 bytes; ArchiveWrongHandle for a reading handle; ArchiveCannotOpenFile when the source
 // cannot be opened or described (nothing is written and further files can still be added);
 // ArchiveWriteFailed when a write fails or the entry does not fit the format's 32-bit fields
 // (a source of 4 GiB or more, an archive reaching 4 GiB, more than 65534 entries). After a
 // write failure the archive is broken: every later call fails and FinishArchive removes it.
+// How an entry's data is written: by the suffix of its name (archives and compressed files
+// are stored, everything else deflated), or stored whatever its name.
+enum class EntryMethod
+{
+    BySuffix,
+    Stored,
+};
+
 [[nodiscard]] ArchiveResult AddFileToArchive(ArchiveHandle* handle, const std::string& entryName,
-                                             const std::string& sourcePath);
+                                             const std::string& sourcePath,
+                                             EntryMethod method = EntryMethod::BySuffix);
 
 // Writes the central directory and the end record, closes the archive and releases the handle.
 // Returns ArchiveOk when the archive is complete on disk; ArchiveWriteFailed when any write or
