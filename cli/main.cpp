@@ -39,6 +39,9 @@ void printUsage(std::FILE* to)
 
 int run(int argc, char** argv)
 {
+    // Before anything is made: an interrupt from here on ends the run through the normal exit,
+    // which removes the private workspace.
+    TerminalView::InstallStopHandler();
     std::string destFolder;
     const option longOptions[] = {{"output", required_argument, nullptr, 'o'},
                                   {"help", no_argument, nullptr, 'h'},
@@ -89,7 +92,6 @@ int run(int argc, char** argv)
     }
 
     TerminalView view(files, destFolder, stdout, stderr);
-    TerminalView::InstallStopHandler();
     const BatchSummary summary = RunRepairBatch(view);
     std::printf("%zu of %zu file(s) repaired into %s", summary.saved, files.size(),
                 destFolder.c_str());
