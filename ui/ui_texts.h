@@ -95,7 +95,38 @@ inline constexpr T Completed{"The repairing process was completed successfully "
 inline constexpr T Placeholder{"Static"};
 inline constexpr T Ellipsis{"..."};
 
-// The view's file list.
+// The wizard view. The run text and the completion text come with the batch (batch_texts.h).
 inline constexpr T FileNameColumn{"File Name"};
+inline constexpr T ButtonNext{"Next"};
+inline constexpr T ButtonBack{"Back"};
+inline constexpr T ButtonStop{"Stop"};
+inline constexpr T ButtonExit{"Exit"};
+inline constexpr T ButtonSelectFiles{"Select Files"};
+inline constexpr T ButtonRemoveFiles{"Remove Files"};
+// The instruction text of the selection page starts with a line break; the runs made bold are
+// " Select Files" and " Next", each with the blank before it, as [first, last] positions.
+inline constexpr T Instruction{"\nClick Select Files to select and list .odg file(s) for "
+                               "repairing.\nClick Next to repair the listed file(s)."};
+inline constexpr int SelectFilesBoldFirst = 6, SelectFilesBoldLast = 18;
+inline constexpr int NextBoldFirst = 72, NextBoldLast = 76;
+// Files done of the run, on the progress bar.
+inline constexpr T ProgressFormat{"%v of %m file(s) done"};
+
+// The file list.
+inline constexpr T SelectFilesTitle{"Select file(s) to repair"};
+inline constexpr T DrawFileFilter{"Draw File(*.odg)"};
+inline constexpr T DrawFileMark{".ODG"}; // paths without it (upper-cased) are dropped
+inline constexpr T AlreadyListed{" already exist in the list"};
+inline constexpr T NetworkWarning{"You are selecting the file from network. \r\nIt's advisable "
+                                  "to copy the file to local computer for better saving results "};
+inline constexpr T NothingToRemove{"Please select the file that you\twant to remove from the list"};
+
+// Destination folder and run control.
+inline constexpr T SelectFolderTitle{"Select location to save repaired file(s)"};
+inline constexpr T UnsuitableFolder{"Please appropriate path for saving repaired file(s)"};
+inline constexpr T ConfirmStop{"Are you sure you want to stop the saving process ?"};
+// Instead of the completion dialog when not every listed file was saved: %1 of %2 failed.
+inline constexpr T NotAllRepaired{"%1 of %2 file(s) could not be repaired. The repair log shows "
+                                  "what became of each file."};
 
 } // namespace uitext
