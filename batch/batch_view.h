@@ -16,6 +16,7 @@ struct FileResult
     RepairOutcome outcome = RepairOutcome::NotRun;
     std::string outputPath; // where the repaired copy was saved
     std::error_code error;  // why opening or saving failed
+    RepairReport report;    // what was salvaged, mended and lost
     [[nodiscard]] bool saved() const { return outcome == RepairOutcome::Saved; }
 };
 

@@ -48,6 +48,7 @@ BatchSummary RunRepairBatch(BatchView& view)
                 result.outcome = repairer.Outcome();
                 result.outputPath = repairer.OutputPath();
                 result.error = repairer.LastError();
+                result.report = repairer.Report();
             } catch (const std::exception&) {
                 log.AppendLine(logtext::RepairingFileFail); // out of memory, say: next file
             }

@@ -1,5 +1,7 @@
 #include "cli/terminal_view.h"
 
+#include "cli/repair_summary.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -40,8 +42,9 @@ std::string describeFailure(const std::string& path, const FileResult& result,
 } // namespace
 
 TerminalView::TerminalView(std::vector<std::string> files, std::string destFolder, std::FILE* out,
-                           std::FILE* err)
-    : m_files(std::move(files)), m_destFolder(std::move(destFolder)), m_out(out), m_err(err)
+                           std::FILE* err, bool verbose)
+    : m_files(std::move(files)), m_destFolder(std::move(destFolder)), m_out(out), m_err(err),
+      m_verbose(verbose)
 {
 }
 
@@ -74,6 +77,10 @@ void TerminalView::AppendLine(std::string_view line)
 
 void TerminalView::FileFinished(std::size_t index, std::size_t, const FileResult& result)
 {
+    m_results.push_back(result);
+    if (m_verbose && result.found && result.outcome != RepairOutcome::OpenFailed)
+        std::fprintf(m_err, "tarvel-draw: %s: %s\n", m_files.at(index).c_str(),
+                     FileSummary(result).c_str());
     if (!result.saved())
         std::fprintf(m_err, "tarvel-draw: %s\n",
                      describeFailure(m_files.at(index), result, m_destFolder).c_str());

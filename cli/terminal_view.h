@@ -13,7 +13,10 @@ class TerminalView final : public BatchView, private LogSink
 {
 public:
     TerminalView(std::vector<std::string> files, std::string destFolder, std::FILE* out,
-                 std::FILE* err);
+                 std::FILE* err, bool verbose = false);
+
+    // What became of each file, in list order, once the run is over.
+    [[nodiscard]] const std::vector<FileResult>& Results() const { return m_results; }
 
     // Routes SIGINT and SIGTERM to a stop request; a second signal ends the program at once.
     static void InstallStopHandler();
@@ -39,4 +42,6 @@ private:
     std::string m_destFolder;
     std::FILE* m_out;
     std::FILE* m_err;
+    bool m_verbose;
+    std::vector<FileResult> m_results;
 };

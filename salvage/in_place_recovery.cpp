@@ -31,6 +31,12 @@ std::uint32_t updateCrc(std::uint32_t crc, std::span<const std::uint8_t> bytes)
     return static_cast<std::uint32_t>(crc32(crc, bytes.data(), static_cast<uInt>(bytes.size())));
 }
 
+std::int64_t headerOffsetOf(const salvage::LocalHeaderRecord& header, std::int64_t dataOffset)
+{
+    return dataOffset - static_cast<std::int64_t>(zip::local::HeaderSize) - header.nameLength -
+           header.extraLength;
+}
+
 struct Expected
 {
     bool known = false;
@@ -153,7 +159,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         (void)platform::SetFileTimes(temporary, {*seconds, 0}, {*seconds, 0});
     if (placeRecovered(temporary, workspacePath, *entry, state, true) && ended)
         m_claimedUntil = std::max(m_claimedUntil, dataOffset + consumed + expected.trailer);
-    m_report.entries.push_back({entry->Relative(), dataOffset, header.method, state, produced});
+    m_report.entries.push_back(
+        {entry->Relative(), headerOffsetOf(header, dataOffset), header.method, state, produced});
     return state;
 }
 
@@ -208,7 +215,7 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
     }
     if (placeRecovered(temporary, workspacePath, *entry, EntryState::Intact, false))
         m_claimedUntil = std::max(m_claimedUntil, dataOffset + size);
-    m_report.entries.push_back(
-        {entry->Relative(), dataOffset, header.method, EntryState::Intact, size});
+    m_report.entries.push_back({entry->Relative(), headerOffsetOf(header, dataOffset),
+                                header.method, EntryState::Intact, size});
     return EntryState::Intact;
 }

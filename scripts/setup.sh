@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ pkg-config zlib1g-dev libxml2-dev qt6-base-dev)
+packages=(cmake make g++ pkg-config zlib1g-dev libxml2-dev nlohmann-json3-dev qt6-base-dev)
 if [[ "${1:-}" == "--tests" ]]; then
     # unzip and python3 read our output independently; LibreOffice opens what we repair.
     packages+=(libgtest-dev unzip zip python3 libreoffice-draw-nogui)

@@ -1,6 +1,7 @@
 // Runs the tarvel-draw program as a user would and checks its output, exit status and files.
 #include "platform/file_system.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,8 @@ TEST_F(Cli, VersionAndHelp)
     EXPECT_EQ(version.out, "tarvel-draw 8.12.01\n");
     const ToolRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: tarvel-draw [-o DIR] FILE..."), std::string::npos);
+    EXPECT_NE(help.out.find("Usage: tarvel-draw [-o DIR] [--report FILE] [-v] FILE..."),
+              std::string::npos);
 }
 
 TEST_F(Cli, UsageErrorsExitWithTwo)
@@ -142,6 +144,54 @@ TEST_F(Cli, InterruptLeavesNoWorkspaceWhateverItsTiming)
         const ToolRun r = run(args, delay); // the fixture checks the temp folder after each
         EXPECT_TRUE(r.status == 1 || r.status == -SIGINT) << r.status;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A small drawing whose manifest was lost and whose content part is cut short.
+testsupport::Bytes damagedDrawing()
+{
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body>";
+    for (int i = 0; i < 400; ++i)
+        text += "<text:p>shape " + std::to_string(i) + "</text:p>";
+    text += "</office:body></office:document-content>";
+    auto zip =
+        testsupport::ZipBuilder()
+            .add({.name = "mimetype",
+                  .data = testsupport::bytesOf("application/vnd.oasis.opendocument.graphics"),
+                  .method = 0})
+            .add({.name = "styles.xml", .data = testsupport::bytesOf("<styles/>")})
+            .add(
+                {.name = "content.xml", .data = testsupport::bytesOf(text), .dataDescriptor = true})
+            .withoutCentralDirectory()
+            .build();
+    zip.bytes.resize(zip.dataOffsets[2] + 600);
+    return zip.bytes;
+}
+
+TEST_F(Cli, ReportSaysWhatCameBackAndVerboseSummarises)
+{
+    testsupport::writeFile(dir / "Plan.odg", damagedDrawing());
+    const ToolRun r = run({"-v", "--report", dir / "report.json", "-o", dir / "out",
+                           dir / "Plan.odg", dir / "gone.odg"});
+    EXPECT_EQ(r.status, 1); // the missing file
+    EXPECT_NE(r.err.find(dir / "Plan.odg" + ": 3 entries (2 intact, 0 unchecked, 1 partial, "
+                                            "0 empty); mended content.xml; manifest rebuilt"),
+              std::string::npos)
+        << r.err;
+    const std::string report = testsupport::readText(dir / "report.json");
+    for (const char* expected :
+         {"\"outcome\": \"saved\"", "\"outcome\": \"missing\"", "\"state\": \"partial\"",
+          "\"manifestRebuilt\": true", "\"repairedParts\": [\n        \"content.xml\"",
+          "\"name\": \"styles.xml\""})
+        EXPECT_NE(report.find(expected), std::string::npos) << expected << "\n" << report;
+    // The log on stdout stays as it always was.
+    EXPECT_EQ(r.out.find("entries"), std::string::npos);
 }
 
 } // namespace
