@@ -144,3 +144,52 @@ TEST(RepairFile, KeepsTheInputOpenUntilTheRepairerIsDestroyed)
 }
 
 } // namespace
+
+namespace {
+
+testsupport::Bytes smallDrawing()
+{
+    return testsupport::ZipBuilder()
+        .add({.name = "mimetype",
+              .data = testsupport::bytesOf("application/vnd.oasis.opendocument.graphics"),
+              .method = 0})
+        .add({.name = "content.xml",
+              .data = testsupport::bytesOf("<office:document-content "
+                                           "xmlns:office=\"urn:oasis:names:tc:opendocument:"
+                                           "xmlns:office:1.0\"/>"),
+              .dataDescriptor = true})
+        .build()
+        .bytes;
+}
+
+TEST(RepairFile, SavesAsRecNameAndNumbersWhenTheNameIsTaken)
+{
+    TempDir dir;
+    testsupport::writeFile(dir / "Plan.odg", smallDrawing());
+    const std::string dest = dir / "out/";
+    ASSERT_TRUE(platform::CreateDirectory(dest));
+
+    RepairOutcome outcome{};
+    auto lines = repair(dir / "Plan.odg", dest, &outcome);
+    EXPECT_EQ(outcome, RepairOutcome::Saved);
+    EXPECT_EQ(lines.back(), "Repaired file name : " + dest + "REC_Plan.odg");
+    lines = repair(dir / "Plan.odg", dest, &outcome);
+    EXPECT_EQ(lines.back(), "Repaired file name : " + dest + "REC_PLAN(1).ODG");
+    EXPECT_EQ(testsupport::listTree(dest),
+              (std::vector<std::string>{"REC_PLAN(1).ODG", "REC_Plan.odg"}));
+    EXPECT_TRUE(workspaceIsEmpty());
+}
+
+TEST(RepairFile, AFailedSaveIsLoggedAsSuchAndLeavesNothingBehind)
+{
+    TempDir dir;
+    testsupport::writeFile(dir / "Plan.odg", smallDrawing());
+    RepairOutcome outcome{};
+    const auto lines = repair(dir / "Plan.odg", dir / "no such folder/", &outcome);
+    EXPECT_EQ(outcome, RepairOutcome::SaveFailed);
+    EXPECT_EQ(lines.back(), "Saving repaired file Fail..");
+    EXPECT_FALSE(platform::PathExists(dir / "no such folder"));
+    EXPECT_TRUE(workspaceIsEmpty());
+}
+
+} // namespace
