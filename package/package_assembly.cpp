@@ -96,14 +96,5 @@ bool AddDirectoryTree(zip::ArchiveHandle* handle, const std::string& currentDir,
 
 bool HasFilesToPack(const std::string& workspaceRoot)
 {
-    const auto entries = platform::ListDirectory(workspaceRoot);
-    if (!entries)
-        return false;
-    return std::any_of(entries->begin(), entries->end(), [&](const auto& entry) {
-        if (entry.isSymlink)
-            return false;
-        if (entry.isDirectory)
-            return HasFilesToPack(platform::WithTrailingSeparator(workspaceRoot) + entry.name);
-        return true;
-    });
+    return platform::ContainsRegularFile(workspaceRoot); // links are never packed nor followed
 }
