@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextFrame>
 #include <QThread>
 #include <QTreeWidget>
 
@@ -51,6 +52,7 @@ constexpr int RemoveButtonLeft = 140;
 constexpr int InfoLeft = 75;
 constexpr int InfoWidthLoss = 275;
 constexpr int InfoHeight = 45;
+constexpr int InfoTextIndent = 4;
 constexpr int RunButtonWidth = 80;
 constexpr int RunButtonHeight = 30;
 constexpr int RunButtonRight = 100; // Next, Stop and Back share this place
@@ -64,7 +66,7 @@ constexpr int ProgressHeight = 16;
 // other buttons keep the look's raised one.
 const QString SemiFlatStyle =
     QStringLiteral("QPushButton { border: 1px solid palette(mid); border-radius: 3px; background: "
-                   "palette(button); padding: 2px 6px; }"
+                   "palette(button); padding: 2px 0px; }"
                    "QPushButton:hover { border-color: palette(dark); background: palette(light); }"
                    "QPushButton:pressed { background: palette(midlight); }");
 
@@ -132,10 +134,14 @@ CTarvelForOpenOfficeView::CTarvelForOpenOfficeView(ShellServices& shell, QWidget
     m_richInfo->setFrameShape(QFrame::NoFrame);
     m_richInfo->setFocusPolicy(Qt::NoFocus);
     m_richInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_richInfo->document()->setDocumentMargin(2);
+    // The instruction's three lines (the first one empty) just fit the panel's 45 pixels.
+    m_richInfo->document()->setDocumentMargin(0);
     QPalette infoPalette = m_richInfo->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    // The yellow stays in every look, so the text stays dark.
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         infoPalette.setColor(group, QPalette::Base, InfoColour);
+        infoPalette.setColor(group, QPalette::Text, Qt::black);
+    }
     m_richInfo->setPalette(infoPalette);
 
     m_editLog = new QPlainTextEdit(this);
@@ -282,6 +288,12 @@ void CTarvelForOpenOfficeView::showEndButtons()
 void CTarvelForOpenOfficeView::setInfoText(const QString& text)
 {
     m_richInfo->setPlainText(text);
+    // A little room left and right only: the height is needed for the lines.
+    QTextFrame* root = m_richInfo->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setLeftMargin(InfoTextIndent);
+    format.setRightMargin(InfoTextIndent);
+    root->setFrameFormat(format);
 }
 
 void CTarvelForOpenOfficeView::toggleInfoBold(int first, int last)

@@ -8,6 +8,7 @@
 #include "ui/rich_edit_ctrl_gs.h"
 #include "ui/tarvel_app.h"
 #include "ui/tarvel_view.h"
+#include "worker_break.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +17,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSemaphore>
 #include <QTextBlock>
 #include <QTreeWidget>
 #include <QtTest>
@@ -34,47 +34,6 @@ const QString ConfirmStop = QStringLiteral("Are you sure you want to stop the sa
 const QString Completed = QStringLiteral(
     "File repair and saving process completed successfully. Click Back to go back to main window "
     "for repairing more file(s) or click Exit to quit the application.");
-
-// Holds the worker of the next run at one line of its log, as a breakpoint would, so that a test
-// can act while the worker is known to be at that point. The worker waits inside its own thread
-// until resume(); destroying the break lets it go for good.
-class WorkerBreak
-{
-public:
-    WorkerBreak(CTarvelForOpenOfficeView& view, const QString& line) : m_state(new State)
-    {
-        m_state->line = line;
-        QObject::connect(&view, &CTarvelForOpenOfficeView::repairStarted, &view,
-                         [state = m_state](RepairWorker* worker) {
-                             QObject::connect(
-                                 worker, &RepairWorker::lineAppended, worker,
-                                 [state](const QString& logged) {
-                                     if (logged != state->line || state->passed.exchange(true))
-                                         return;
-                                     state->reached.release();
-                                     state->resume.acquire();
-                                 },
-                                 Qt::DirectConnection);
-                         });
-    }
-    ~WorkerBreak() { resume(); }
-    WorkerBreak(const WorkerBreak&) = delete;
-    WorkerBreak& operator=(const WorkerBreak&) = delete;
-
-    // Waits (without serving the window) until the worker stands at the line.
-    [[nodiscard]] bool waitUntilReached() { return m_state->reached.tryAcquire(1, RunTimeoutMs); }
-    void resume() { m_state->resume.release(); }
-
-private:
-    struct State
-    {
-        QString line;
-        std::atomic<bool> passed{false};
-        QSemaphore reached;
-        QSemaphore resume;
-    };
-    std::shared_ptr<State> m_state;
-};
 
 QStringList logLines(const CTarvelForOpenOfficeView& view)
 {
@@ -317,7 +276,7 @@ private slots:
         QCOMPARE(listed.size(), 3);
         WorkerBreak inFirstFile(*m_view, "File Name : " + listed.at(0));
         startRun();
-        QVERIFY(inFirstFile.waitUntilReached());
+        QVERIFY(inFirstFile.waitUntilReached(RunTimeoutMs));
 
         // While the question is open the first file is finished, and no other may start.
         m_shell->answers = {true};
@@ -346,7 +305,7 @@ private slots:
         QCOMPARE(listed.size(), 3);
         WorkerBreak inFirstFile(*m_view, "File Name : " + listed.at(0));
         startRun();
-        QVERIFY(inFirstFile.waitUntilReached());
+        QVERIFY(inFirstFile.waitUntilReached(RunTimeoutMs));
 
         m_shell->answers = {false};
         QTest::mouseClick(m_view->m_btnStop, Qt::LeftButton);
@@ -368,7 +327,7 @@ private slots:
         QCOMPARE(listDrawings({"a.odg", "b.odg"}).size(), 2);
         WorkerBreak atStart(*m_view, QStringLiteral("Repairing process started"));
         startRun();
-        QVERIFY(atStart.waitUntilReached());
+        QVERIFY(atStart.waitUntilReached(RunTimeoutMs));
         m_shell->answers = {true};
         QTest::mouseClick(m_view->m_btnStop, Qt::LeftButton);
         atStart.resume();
@@ -432,7 +391,7 @@ private slots:
         QCOMPARE(listed.size(), 3);
         auto inFirstFile = std::make_unique<WorkerBreak>(*m_view, "File Name : " + listed.at(0));
         startRun();
-        QVERIFY(inFirstFile->waitUntilReached());
+        QVERIFY(inFirstFile->waitUntilReached(RunTimeoutMs));
 
         // Let the worker go once the view has asked it to stop, from outside this thread, which
         // is busy ending the program.
