@@ -217,12 +217,12 @@ CTarvelForOpenOfficeView::CTarvelForOpenOfficeView(ShellServices& shell, QWidget
 CTarvelForOpenOfficeView::~CTarvelForOpenOfficeView()
 {
     // Closing is refused while a run lasts, so this is the program ending some other way. The
-    // worker finishes its current file; nothing it waits for needs this thread.
-    if (m_thread != nullptr) {
-        m_bStopRequested.store(true);
-        m_gate.abandon();
-        m_thread->wait();
-    }
+    // worker finishes its current file; nothing it waits for needs this thread. An earlier
+    // run's thread may still be winding down too: a thread must not be destroyed running.
+    m_bStopRequested.store(true);
+    m_gate.abandon();
+    for (QThread* thread : findChildren<QThread*>(Qt::FindDirectChildrenOnly))
+        thread->wait();
 }
 
 bool CTarvelForOpenOfficeView::OnQueryBusy() const
@@ -425,11 +425,7 @@ void CTarvelForOpenOfficeView::OnNext()
     connectWorker(worker);
     connect(thread, &QThread::started, worker, &RepairWorker::run);
     connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, thread] {
-        thread->deleteLater();
-        emit repairFinished();
-    });
-    m_thread = thread;
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     emit repairStarted(worker);
     // In place before the worker can end, so that the worker's clearing of it comes last.
     g_pRepairThread.store(thread);

@@ -7,7 +7,6 @@
 #include "ui/file_type_icons.h"
 #include "ui/repair_worker.h"
 
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -18,7 +17,6 @@ class QPlainTextEdit;
 class QPrinter;
 class QProgressBar;
 class QPushButton;
-class QThread;
 class QTreeWidget;
 class ShellServices;
 
@@ -94,8 +92,6 @@ signals:
     void commandStateChanged();
     // A run's worker is made and about to start on its thread; it is connected to the view.
     void repairStarted(RepairWorker* worker);
-    // The run's thread has ended.
-    void repairFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -119,5 +115,4 @@ private:
     ShellServices& m_shell;
     CUseShGetFileInfo m_fileIcons;
     RepairGate m_gate;
-    QPointer<QThread> m_thread; // the current run's thread, until it has ended
 };
