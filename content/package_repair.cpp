@@ -2,6 +2,7 @@
 
 #include "content/manifest_repair.h"
 #include "content/picture_references.h"
+#include "content/xml_document.h"
 #include "content/xml_repair.h"
 #include "platform/file_system.h"
 
@@ -9,10 +10,34 @@ namespace content {
 
 namespace {
 
-// The XML parts a drawing keeps at its top level, and its manifest.
-constexpr const char* XmlParts[] = {"content.xml", "styles.xml", "meta.xml", "settings.xml",
-                                    "META-INF/manifest.xml"};
-// The parts whose elements may name pictures and embedded objects.
+// The XML parts a drawing keeps at its top level and its manifest, each with the root element
+// it must have: a part cut down to a stub of another root (a name cut short) stops LibreOffice
+// from loading the drawing at all.
+struct XmlPart
+{
+    const char* path;
+    const char* root;
+    const char* nsUri;
+};
+
+constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+constexpr XmlPart XmlParts[] = {
+    {"content.xml", "document-content", OfficeNs},
+    {"styles.xml", "document-styles", OfficeNs},
+    {"meta.xml", "document-meta", OfficeNs},
+    {"settings.xml", "document-settings", OfficeNs},
+    {"META-INF/manifest.xml", "manifest", "urn:oasis:names:tc:opendocument:xmlns:manifest:1.0"},
+};
+
+bool hasRoot(const std::string& path, const XmlPart& part)
+{
+    const XmlDocPtr doc = parseXmlFile(path, ParseMode::Strict);
+    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
+    return root && root->ns && root->ns->href &&
+           xmlStrEqual(root->name, reinterpret_cast<const xmlChar*>(part.root)) &&
+           xmlStrEqual(root->ns->href, reinterpret_cast<const xmlChar*>(part.nsUri));
+}
+
 constexpr const char* ReferencingParts[] = {"content.xml", "styles.xml"};
 
 } // namespace
@@ -22,22 +47,18 @@ PackageRepairReport RepairPackageTree(const std::string& tree)
     PackageRepairReport report;
     if (!platform::ContainsRegularFile(tree))
         return report; // nothing was salvaged: there is no package to mend
-    for (const char* part : XmlParts) {
-        const std::string path = tree + part;
+    for (const XmlPart& part : XmlParts) {
+        const std::string path = tree + part.path;
         if (!platform::IsRegularFile(path))
             continue;
-        switch (RepairXmlPart(path)) {
-        case XmlRepairResult::WellFormed:
-            break;
-        case XmlRepairResult::Repaired:
-            report.repairedParts.emplace_back(part);
-            break;
-        case XmlRepairResult::Unrecoverable:
-            // A part LibreOffice cannot parse stops the whole drawing from loading; without
-            // it the drawing loads with what the other parts hold.
+        const XmlRepairResult result = RepairXmlPart(path);
+        // A part LibreOffice cannot parse stops the whole drawing from loading; without it the
+        // drawing loads with what the other parts hold.
+        if (result == XmlRepairResult::Unrecoverable || !hasRoot(path, part)) {
             (void)platform::DeleteFile(path);
-            report.droppedParts.emplace_back(part);
-            break;
+            report.droppedParts.emplace_back(part.path);
+        } else if (result == XmlRepairResult::Repaired) {
+            report.repairedParts.emplace_back(part.path);
         }
     }
     for (const char* part : ReferencingParts) {

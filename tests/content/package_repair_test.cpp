@@ -52,3 +52,22 @@ TEST(PackageRepair, LeavesAnEmptyTreeEmpty)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PackageRepair, DropsAPartCutDownToAStubOfAnotherRoot)
+{
+    TempDir tree;
+    // A styles part cut inside its root element's name: what parses is a root of another name.
+    writeFile(tree / "styles.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-s");
+    writeFile(tree / "content.xml", ContentHead);
+    const auto report = content::RepairPackageTree(tree.path());
+    EXPECT_EQ(report.droppedParts, std::vector<std::string>{"styles.xml"});
+    EXPECT_FALSE(platform::PathExists(tree / "styles.xml"));
+    EXPECT_TRUE(platform::PathExists(tree / "content.xml"));
+    EXPECT_EQ(testsupport::readText(tree / "META-INF/manifest.xml").find("styles.xml"),
+              std::string::npos);
+}
+
+} // namespace
