@@ -165,7 +165,10 @@ testsupport::Bytes damagedDrawing()
             .add({.name = "mimetype",
                   .data = testsupport::bytesOf("application/vnd.oasis.opendocument.graphics"),
                   .method = 0})
-            .add({.name = "styles.xml", .data = testsupport::bytesOf("<styles/>")})
+            .add({.name = "styles.xml",
+                  .data = testsupport::bytesOf(
+                      "<office:document-styles xmlns:office=\"urn:oasis:names:tc:"
+                      "opendocument:xmlns:office:1.0\"/>")})
             .add(
                 {.name = "content.xml", .data = testsupport::bytesOf(text), .dataDescriptor = true})
             .withoutCentralDirectory()
