@@ -1,7 +1,5 @@
 #include "salvage/deflate_resync.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -11,8 +9,6 @@ namespace salvage {
 
 namespace {
 
-// Raw deflate data: negative window bits tell zlib there is no header and no trailer.
-constexpr int RawDeflateWindowBits = -15;
 constexpr std::size_t WindowSize = 32768;
 
 constexpr unsigned DynamicBlockType = 2;
@@ -61,8 +57,8 @@ private:
 enum class CodeShape
 {
     Complete,
-    Single,       // one code of one bit: zlib allows it for literals and distances
-    Empty,        // no codes at all
+    Single, // one code of one bit: zlib allows it for literals and distances
+    Empty,  // no codes at all
     Incomplete,
     OverSubscribed,
 };
@@ -183,8 +179,8 @@ bool IsDynamicBlockHeader(std::span<const std::uint8_t> data, BitPosition at)
     const auto distanceCount = bits.take(5);
     const auto codeLengthCount = bits.take(4);
     if (!final || !type || !literalCount || !distanceCount || !codeLengthCount ||
-        *type != DynamicBlockType ||
-        *literalCount > MaxCountField || *distanceCount > MaxCountField)
+        *type != DynamicBlockType || *literalCount > MaxCountField ||
+        *distanceCount > MaxCountField)
         return false;
 
     std::array<std::uint8_t, 19> codeLengthLengths{};
@@ -239,100 +235,13 @@ bool IsDynamicBlockHeader(std::span<const std::uint8_t> data, BitPosition at)
            distanceShape != CodeShape::OverSubscribed && distanceShape != CodeShape::Incomplete;
 }
 
-ResyncInflater::ResyncInflater()
-{
-    auto stream = std::make_unique<z_stream>();
-    if (inflateInit2(stream.get(), RawDeflateWindowBits) == Z_OK)
-        m_stream = std::move(stream);
-}
-
-ResyncInflater::~ResyncInflater()
-{
-    release();
-}
-
-ResyncInflater::ResyncInflater(ResyncInflater&& other) noexcept
-    : m_stream(std::move(other.m_stream)), m_final(other.m_final)
-{
-}
-
-ResyncInflater& ResyncInflater::operator=(ResyncInflater&& other) noexcept
-{
-    if (this != &other) {
-        release();
-        m_stream = std::move(other.m_stream);
-        m_final = other.m_final;
-    }
-    return *this;
-}
-
-void ResyncInflater::release() noexcept
-{
-    if (m_stream) {
-        (void)inflateEnd(m_stream.get()); // fails only for a stream that was never initialised
-        m_stream.reset();
-    }
-}
-
-bool ResyncInflater::Restart(std::uint8_t first, unsigned bit)
+bool RestartAtBit(zip::InflateStream& inflater, std::uint8_t first, unsigned bit)
 {
     static const std::vector<std::uint8_t> Filler(WindowSize, ResyncFiller);
-    m_final = zip::InflateStream::Status::DataError;
-    if (!m_stream || bit > 7)
-        return false;
-    z_stream& stream = *m_stream;
-    if (inflateReset2(&stream, RawDeflateWindowBits) != Z_OK ||
-        inflateSetDictionary(&stream, Filler.data(), static_cast<uInt>(Filler.size())) != Z_OK ||
-        inflatePrime(&stream, static_cast<int>(8 - bit), first >> bit) != Z_OK)
-        return false;
-    m_final = zip::InflateStream::Status::Progress;
-    return true;
+    return bit <= 7 && inflater.RestartMidStream(Filler, 8 - bit, first >> bit);
 }
 
-zip::InflateStream::Step ResyncInflater::Inflate(std::span<const std::uint8_t> input,
-                                                 std::span<std::uint8_t> output)
-{
-    using Status = zip::InflateStream::Status;
-    if (!m_stream)
-        return {Status::OutOfMemory, 0, 0};
-    if (m_final != Status::Progress)
-        return {m_final, 0, 0};
-    // Callers hand over at most a chunk at a time, far below zlib's uInt counts.
-    z_stream& stream = *m_stream;
-    const auto inCount = static_cast<uInt>(input.size());
-    const auto outCount = static_cast<uInt>(output.size());
-    // zlib never writes through next_in; the cast only satisfies its pre-const interface.
-    stream.next_in = const_cast<Bytef*>(input.data());
-    stream.avail_in = inCount;
-    stream.next_out = output.data();
-    stream.avail_out = outCount;
-    const int result = inflate(&stream, Z_NO_FLUSH);
-    zip::InflateStream::Step step;
-    step.consumed = inCount - stream.avail_in;
-    step.produced = outCount - stream.avail_out;
-    stream.next_in = nullptr;
-    stream.next_out = nullptr;
-    switch (result) {
-    case Z_OK:
-        step.status = Status::Progress;
-        break;
-    case Z_STREAM_END:
-        step.status = m_final = Status::StreamEnd;
-        break;
-    case Z_BUF_ERROR:
-        step.status = Status::NeedsInput;
-        break;
-    case Z_MEM_ERROR:
-        step.status = Status::OutOfMemory;
-        break;
-    default:
-        step.status = m_final = Status::DataError;
-        break;
-    }
-    return step;
-}
-
-std::optional<BitPosition> FindBlockStart(ResyncInflater& inflater,
+std::optional<BitPosition> FindBlockStart(zip::InflateStream& inflater,
                                           std::span<const std::uint8_t> window, std::size_t from,
                                           std::size_t searchEnd)
 {
@@ -342,7 +251,7 @@ std::optional<BitPosition> FindBlockStart(ResyncInflater& inflater,
     for (std::size_t byte = from; byte < searchEnd; ++byte) {
         for (unsigned bit = 0; bit < 8; ++bit) {
             if (!IsDynamicBlockHeader(window, {byte, bit}) ||
-                !inflater.Restart(window[byte], bit))
+                !RestartAtBit(inflater, window[byte], bit))
                 continue;
             auto input = window.subspan(byte + 1);
             std::size_t produced = 0;

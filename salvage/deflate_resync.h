@@ -34,39 +34,14 @@ struct BitPosition
 
 // The one owner of a raw inflate stream that starts at any bit position with a window of
 // ResyncFiller bytes. Steps report like zip::InflateStream's.
-class ResyncInflater
-{
-public:
-    ResyncInflater();
-    ~ResyncInflater();
-    ResyncInflater(ResyncInflater&&) noexcept;
-    ResyncInflater& operator=(ResyncInflater&&) noexcept;
-    ResyncInflater(const ResyncInflater&) = delete;
-    ResyncInflater& operator=(const ResyncInflater&) = delete;
-
-    [[nodiscard]] bool IsValid() const noexcept { return m_stream != nullptr; }
-
-    // Starts a new stream at bit `bit` of the byte `first`; the next input is the byte after it.
-    // False when zlib refused (the stream then reports DataError).
-    [[nodiscard]] bool Restart(std::uint8_t first, unsigned bit);
-
-    // Runs one inflate call; after StreamEnd or DataError every call reports the same until
-    // the next Restart.
-    [[nodiscard]] zip::InflateStream::Step Inflate(std::span<const std::uint8_t> input,
-                                                   std::span<std::uint8_t> output);
-
-private:
-    void release() noexcept;
-
-    // zlib's state points back at its z_stream, so the stream lives on the heap and never moves.
-    std::unique_ptr<z_stream_s> m_stream;
-    zip::InflateStream::Status m_final = zip::InflateStream::Status::Progress;
-};
+// Restarts inflater at bit `bit` of the byte `first`, with a window of filler standing in for
+// the lost output; the next input is the byte after `first`. False when zlib refused.
+[[nodiscard]] bool RestartAtBit(zip::InflateStream& inflater, std::uint8_t first, unsigned bit);
 
 // Looks for the first bit position in window[from, searchEnd) where a block starts from which
 // the stream inflates at least ResyncProofBytes of plausible text (or to its end) with nothing
 // but window bytes as input. Returns nothing when no position passes.
-[[nodiscard]] std::optional<BitPosition> FindBlockStart(ResyncInflater& inflater,
+[[nodiscard]] std::optional<BitPosition> FindBlockStart(zip::InflateStream& inflater,
                                                         std::span<const std::uint8_t> window,
                                                         std::size_t from, std::size_t searchEnd);
 

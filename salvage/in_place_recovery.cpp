@@ -93,8 +93,9 @@ void appendWords(std::string_view piece, std::vector<std::uint8_t>& text)
         words.push_back(c);
         ++at;
     }
-    const bool blank = std::all_of(words.begin(), words.end(),
-                                   [](char w) { return std::isspace(static_cast<unsigned char>(w)); });
+    const bool blank = std::all_of(words.begin(), words.end(), [](char w) {
+        return std::isspace(static_cast<unsigned char>(w));
+    });
     if (blank)
         return;
     if (!text.empty())
@@ -150,7 +151,7 @@ std::int64_t appendAfterDamage(platform::CFile64& file, std::int64_t errorAt, st
                                platform::CFile64& out, bool& writeFailed)
 {
     using Status = zip::InflateStream::Status;
-    salvage::ResyncInflater inflater;
+    zip::InflateStream inflater;
     if (!inflater.IsValid())
         return 0;
     std::vector<std::uint8_t> window;
@@ -167,7 +168,7 @@ std::int64_t appendAfterDamage(platform::CFile64& file, std::int64_t errorAt, st
         window.resize(file.ReadAt(from, window).value_or(0));
         const auto start = salvage::FindBlockStart(
             inflater, window, 0, static_cast<std::size_t>(std::min(span, ResyncSearchSpan)));
-        if (!start || !inflater.Restart(window[start->byte], start->bit))
+        if (!start || !salvage::RestartAtBit(inflater, window[start->byte], start->bit))
             break;
 
         SpliceWriter splice(out);
@@ -177,8 +178,7 @@ std::int64_t appendAfterDamage(platform::CFile64& file, std::int64_t errorAt, st
                status != Status::OutOfMemory && !writeFailed && at < bound) {
             const auto want =
                 static_cast<std::size_t>(std::min<std::int64_t>(bound - at, ChunkSize));
-            const std::size_t got =
-                file.ReadAt(at, std::span(input.data(), want)).value_or(0);
+            const std::size_t got = file.ReadAt(at, std::span(input.data(), want)).value_or(0);
             if (got == 0)
                 break;
             std::span<const std::uint8_t> pending(input.data(), got);
@@ -284,15 +284,14 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
             }
             ended = step.status == zip::InflateStream::Status::StreamEnd;
             damaged = step.status == zip::InflateStream::Status::DataError;
-            failed = failed || damaged ||
-                     step.status == zip::InflateStream::Status::OutOfMemory;
+            failed = failed || damaged || step.status == zip::InflateStream::Status::OutOfMemory;
             needsInput = step.status == zip::InflateStream::Status::NeedsInput;
         }
     }
     if (damaged && !ended && isXmlPart(name)) {
         // Only up to the next header: the data after it belongs to another entry.
-        const auto next = std::upper_bound(m_localHeaderOffsets.begin(),
-                                           m_localHeaderOffsets.end(), dataOffset);
+        const auto next =
+            std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
         const std::int64_t bound = next != m_localHeaderOffsets.end() ? *next : fileSize;
         bool writeFailed = false;
         produced += appendAfterDamage(m_file, dataOffset + consumed, bound, out, writeFailed);

@@ -45,6 +45,21 @@ InflateStream& InflateStream::operator=(InflateStream&& other) noexcept
     return *this;
 }
 
+bool InflateStream::RestartMidStream(std::span<const std::uint8_t> window, unsigned bitCount,
+                                     unsigned bits)
+{
+    m_final = Status::DataError;
+    if (!m_stream || bitCount > 16 || window.size() > (std::size_t{1} << 15))
+        return false;
+    if (inflateReset2(m_stream.get(), RawDeflateWindowBits) != Z_OK ||
+        inflateSetDictionary(m_stream.get(), window.data(), static_cast<uInt>(window.size())) !=
+            Z_OK ||
+        inflatePrime(m_stream.get(), static_cast<int>(bitCount), static_cast<int>(bits)) != Z_OK)
+        return false;
+    m_final = Status::Progress;
+    return true;
+}
+
 void InflateStream::release() noexcept
 {
     if (m_stream) {

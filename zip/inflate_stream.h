@@ -41,6 +41,12 @@ public:
 
     [[nodiscard]] bool IsValid() const noexcept { return m_stream != nullptr; }
 
+    // Starts the stream afresh in the middle of deflate data: window stands in for the output
+    // that came before (at most 32 KiB), and the low bitCount bits of bits are the first input
+    // bits. False when zlib refuses; the stream then reports DataError until the next restart.
+    [[nodiscard]] bool RestartMidStream(std::span<const std::uint8_t> window, unsigned bitCount,
+                                        unsigned bits);
+
     // Runs one inflate call over input into output. Once StreamEnd or DataError has been
     // reported every later call reports the same and touches nothing.
     [[nodiscard]] Step Inflate(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
