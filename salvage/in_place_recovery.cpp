@@ -3,7 +3,9 @@
 // an entry cut short or damaged midway keeps every byte that inflates before the damage, and a
 // false signature inside compressed data never cuts an entry. A stored entry whose header gives
 // its size is copied whole when the CRC-32 of those bytes proves the size right. An XML part
-// damaged midway gains the words after the damage, from the next deflate block that is found.
+// damaged midway goes on after the damage: the stream is picked up again where its symbols can be
+// found, and the XML that comes out is joined to what came before where its elements fit.
+#include "content/xml_splice.h"
 #include "engine/file_repairer.h"
 #include "engine/workspace.h"
 #include "platform/file_system.h"
@@ -17,9 +19,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -41,17 +44,10 @@ std::int64_t headerOffsetOf(const salvage::LocalHeaderRecord& header, std::int64
            header.extraLength;
 }
 
-// How far past the damage a new block start is looked for: level 6 ends a block every 16K
-// symbols, a few tens of kilobytes of compressed text at most, so 1 MiB spans many blocks while
-// keeping a search through noise short.
-constexpr std::int64_t ResyncSearchSpan = std::int64_t{1} << 20;
-// Compressed bytes past the last candidate that are read with the search window, so that the
-// last candidates can still be proved.
-constexpr std::int64_t ResyncProofSpan = 65536;
-// Each new damage costs one more search; a stream worse off than this is noise.
-constexpr int MaxResyncs = 8;
-// Output picked up after damage is held back and cleaned in pieces of at most this size.
-constexpr std::size_t MaxHeldBack = std::size_t{1} << 20;
+// An XML part damaged midway is read whole into memory to be picked up after the damage;
+// parts beyond these sizes keep what came before the damage.
+constexpr std::int64_t MaxResumedInput = std::int64_t{64} << 20;
+constexpr std::size_t MaxResumedOutput = std::size_t{256} << 20;
 
 bool isXmlPart(const std::string& name)
 {
@@ -60,144 +56,57 @@ bool isXmlPart(const std::string& name)
            name.compare(name.size() - Suffix.size(), Suffix.size(), Suffix) == 0;
 }
 
-// Appends the text of one stretch of picked-up output between filler bytes. Markup is mostly
-// made of back-references, so after the damage tags come out as filler and keep doing so down
-// every chain of references; what survives are the words. Only character data is kept: the
-// remains of a tag cut by filler and whole tags are dropped, and a '&' that starts no entity.
-void appendWords(std::string_view piece, std::vector<std::uint8_t>& text)
+std::string_view textOf(const std::vector<std::uint8_t>& bytes)
 {
-    const std::size_t tail = piece.find('>');
-    if (tail != std::string_view::npos && piece.substr(0, tail).find('<') == std::string_view::npos)
-        piece.remove_prefix(tail + 1);
-    std::string words;
-    for (std::size_t at = 0; at < piece.size();) {
-        const char c = piece[at];
-        if (c == '<') {
-            const std::size_t close = piece.find('>', at);
-            at = close == std::string_view::npos ? piece.size() : close + 1;
-            continue;
-        }
-        if (c == '&') {
-            const std::size_t semicolon = piece.find(';', at);
-            const bool entity =
-                semicolon != std::string_view::npos && semicolon > at + 1 &&
-                std::all_of(piece.begin() + static_cast<std::ptrdiff_t>(at + 1),
-                            piece.begin() + static_cast<std::ptrdiff_t>(semicolon), [](char e) {
-                                return e == '#' || std::isalnum(static_cast<unsigned char>(e));
-                            });
-            if (!entity) {
-                ++at;
-                continue;
-            }
-        }
-        words.push_back(c);
-        ++at;
-    }
-    const bool blank = std::all_of(words.begin(), words.end(), [](char w) {
-        return std::isspace(static_cast<unsigned char>(w));
-    });
-    if (blank)
-        return;
-    if (!text.empty())
-        text.push_back(' ');
-    text.insert(text.end(), words.begin(), words.end());
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-// Writes the words of one picked-up stretch of output (see appendWords).
-class SpliceWriter
+// The entry's size when its stream was damaged once and still ran to its end: from its local
+// header, or from the data descriptor right after the stream, whose compressed size must say
+// where it lies.
+std::optional<std::uint32_t> expectedSize(const salvage::LocalHeaderRecord& header,
+                                          std::span<const std::uint8_t> data,
+                                          const salvage::ResumedInflate& resumed)
 {
-public:
-    explicit SpliceWriter(platform::CFile64& out) : m_out(out) {}
-
-    // Takes the next output bytes; false when the file could not be written.
-    [[nodiscard]] bool Add(std::span<const std::uint8_t> bytes)
-    {
-        m_held.insert(m_held.end(), bytes.begin(), bytes.end());
-        return m_held.size() < MaxHeldBack || Finish();
+    if (resumed.pieces.size() != 2 || !resumed.ended)
+        return std::nullopt;
+    if ((header.flags & DeferredSizesFlag) == 0)
+        return header.uncompressedSize;
+    for (std::size_t at = resumed.endByte > 0 ? resumed.endByte - 1 : 0;
+         at <= resumed.endByte + 1 && at + zip::descriptor::RecordSize <= data.size(); ++at) {
+        const auto record = data.subspan(at, zip::descriptor::RecordSize);
+        if (zip::readLe32(record, 0) == zip::DataDescriptorSignature &&
+            zip::readLe32(record, 8) == at)
+            return zip::readLe32(record, 12);
     }
+    return std::nullopt;
+}
 
-    // Writes the words of what is held back; false when the file could not be written.
-    [[nodiscard]] bool Finish()
-    {
-        std::vector<std::uint8_t> text;
-        for (auto at = m_held.begin(); at != m_held.end();) {
-            const auto end = std::find(at, m_held.end(), salvage::ResyncFiller);
-            appendWords(std::string_view(reinterpret_cast<const char*>(&*at),
-                                         static_cast<std::size_t>(end - at)),
-                        text);
-            at = std::find_if(end, m_held.end(),
-                              [](std::uint8_t b) { return b != salvage::ResyncFiller; });
-        }
-        m_held.clear();
-        if (!text.empty() && m_written == 0)
-            text.insert(text.begin(), ' ');
-        m_written += static_cast<std::int64_t>(text.size());
-        return text.empty() || m_out.Write(text);
-    }
-
-    [[nodiscard]] std::int64_t Written() const { return m_written; }
-
-private:
-    platform::CFile64& m_out;
-    std::vector<std::uint8_t> m_held;
-    std::int64_t m_written = 0;
-};
-
-// Goes on after damage that inflate reported at errorAt: finds the next block start before
-// bound, inflates from it with a window of filler and appends the words of the output to out,
-// again after each new damage. Returns the bytes appended; writeFailed is set when out
-// could not be written.
-std::int64_t appendAfterDamage(platform::CFile64& file, std::int64_t errorAt, std::int64_t bound,
-                               platform::CFile64& out, bool& writeFailed)
+// The XML part in the compressed bytes [dataOffset, bound) as far as it can be read: what came
+// before the damage, and what was picked up after each damage, joined where it fits. Nothing
+// when nothing after the damage could be picked up.
+std::optional<std::string> readAcrossDamage(platform::CFile64& file,
+                                            const salvage::LocalHeaderRecord& header,
+                                            std::int64_t dataOffset, std::int64_t bound)
 {
-    using Status = zip::InflateStream::Status;
-    zip::InflateStream inflater;
-    if (!inflater.IsValid())
-        return 0;
-    std::vector<std::uint8_t> window;
-    std::vector<std::uint8_t> input(ChunkSize);
-    std::vector<std::uint8_t> output(ChunkSize);
-    std::int64_t appended = 0;
-    for (int attempt = 0; attempt < MaxResyncs && !writeFailed; ++attempt) {
-        // The byte inflate stopped in may hold the first bits of the next block.
-        const std::int64_t from = std::max<std::int64_t>(errorAt - 1, 0);
-        if (from >= bound)
-            break;
-        const std::int64_t span = std::min(bound - from, ResyncSearchSpan + ResyncProofSpan);
-        window.resize(static_cast<std::size_t>(span));
-        window.resize(file.ReadAt(from, window).value_or(0));
-        const auto start = salvage::FindBlockStart(
-            inflater, window, 0, static_cast<std::size_t>(std::min(span, ResyncSearchSpan)));
-        if (!start || !salvage::RestartAtBit(inflater, window[start->byte], start->bit))
-            break;
-
-        SpliceWriter splice(out);
-        std::int64_t at = from + static_cast<std::int64_t>(start->byte) + 1;
-        Status status = Status::Progress;
-        while (status != Status::StreamEnd && status != Status::DataError &&
-               status != Status::OutOfMemory && !writeFailed && at < bound) {
-            const auto want =
-                static_cast<std::size_t>(std::min<std::int64_t>(bound - at, ChunkSize));
-            const std::size_t got = file.ReadAt(at, std::span(input.data(), want)).value_or(0);
-            if (got == 0)
-                break;
-            std::span<const std::uint8_t> pending(input.data(), got);
-            status = Status::Progress;
-            while (!pending.empty() && status == Status::Progress && !writeFailed) {
-                const auto step = inflater.Inflate(pending, output);
-                pending = pending.subspan(step.consumed);
-                at += static_cast<std::int64_t>(step.consumed);
-                writeFailed = !splice.Add(std::span(output.data(), step.produced));
-                status = step.status;
-            }
-        }
-        writeFailed = !splice.Finish() || writeFailed;
-        appended += splice.Written();
-        if (status != Status::DataError)
-            break;
-        errorAt = at;
+    const std::int64_t span = bound - dataOffset;
+    if (span <= 0 || span > MaxResumedInput)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(span));
+    data.resize(file.ReadAt(dataOffset, data).value_or(0));
+    auto resumed = salvage::InflateAcrossDamage(data, MaxResumedOutput);
+    if (const auto size = expectedSize(header, data, resumed)) {
+        const std::size_t got = resumed.pieces[0].size() + resumed.pieces[1].size();
+        if (*size >= got)
+            resumed = salvage::InflateAcrossDamage(data, MaxResumedOutput, *size - got);
     }
-    return appended;
+    if (resumed.pieces.size() < 2)
+        return std::nullopt;
+    std::string text(textOf(resumed.pieces.front()));
+    for (std::size_t piece = 1; piece < resumed.pieces.size(); ++piece)
+        text = content::SpliceAfterGap(text, textOf(resumed.pieces[piece]),
+                                       static_cast<char>(salvage::ResyncFiller));
+    return text;
 }
 
 struct Expected
@@ -288,17 +197,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
             needsInput = step.status == zip::InflateStream::Status::NeedsInput;
         }
     }
-    if (damaged && !ended && isXmlPart(name)) {
-        // Only up to the next header: the data after it belongs to another entry.
-        const auto next =
-            std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
-        const std::int64_t bound = next != m_localHeaderOffsets.end() ? *next : fileSize;
-        bool writeFailed = false;
-        produced += appendAfterDamage(m_file, dataOffset + consumed, bound, out, writeFailed);
-    }
     if (!out.CloseChecked() && !failed)
         failed = true;
-
     EntryState state =
         ended ? EntryState::Complete : (produced > 0 ? EntryState::Partial : EntryState::Empty);
     Expected expected;
@@ -321,6 +221,25 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
             state = EntryState::Intact;
         else
             expected.trailer = 0;
+    }
+    // A stream damaged midway, or one that ran to its end but not to its size and CRC-32 (damage
+    // that inflate read as codes), is picked up again after the damage.
+    if (isXmlPart(name) &&
+        ((damaged && !ended) || (ended && expected.known && state != EntryState::Intact))) {
+        // Only up to the next header: the data after it belongs to another entry.
+        const auto next =
+            std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
+        const std::int64_t bound = next != m_localHeaderOffsets.end() ? *next : fileSize;
+        if (const auto text = readAcrossDamage(m_file, header, dataOffset, bound)) {
+            platform::CFile64 whole;
+            const bool written =
+                whole.Create(temporary, platform::CreateMode::Truncate) &&
+                whole.Write(
+                    std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size())) &&
+                whole.CloseChecked();
+            produced = written ? static_cast<std::int64_t>(text->size()) : 0;
+            state = produced > 0 ? EntryState::Partial : EntryState::Empty;
+        }
     }
     if (state == EntryState::Empty) {
         (void)platform::DeleteFile(temporary);

@@ -68,8 +68,19 @@ void InflateStream::release() noexcept
     }
 }
 
+std::optional<unsigned> InflateStream::UnusedBitsAtBlockEdge() const
+{
+    // zlib sets bit 7 of data_type when it stopped right before a block header, the low three
+    // bits then counting the unused bits of the last byte it took.
+    constexpr int AtEdge = 128;
+    constexpr int UnusedBits = 7;
+    if (!m_stream || m_final != Status::Progress || (m_stream->data_type & AtEdge) == 0)
+        return std::nullopt;
+    return static_cast<unsigned>(m_stream->data_type & UnusedBits);
+}
+
 InflateStream::Step InflateStream::Inflate(std::span<const std::uint8_t> input,
-                                           std::span<std::uint8_t> output)
+                                           std::span<std::uint8_t> output, Stop stop)
 {
     if (!m_stream)
         return {Status::OutOfMemory, 0, 0};
@@ -84,7 +95,7 @@ InflateStream::Step InflateStream::Inflate(std::span<const std::uint8_t> input,
     stream.avail_in = inCount;
     stream.next_out = output.data();
     stream.avail_out = outCount;
-    const int result = inflate(&stream, Z_NO_FLUSH);
+    const int result = inflate(&stream, stop == Stop::AtBlockEdges ? Z_BLOCK : Z_NO_FLUSH);
     Step step;
     step.consumed = inCount - stream.avail_in;
     step.produced = outCount - stream.avail_out;

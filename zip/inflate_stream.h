@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 struct z_stream_s;
@@ -47,9 +48,22 @@ public:
     [[nodiscard]] bool RestartMidStream(std::span<const std::uint8_t> window, unsigned bitCount,
                                         unsigned bits);
 
+    // Where a step may stop early: nowhere, or also at every edge between deflate blocks.
+    enum class Stop
+    {
+        WhenDone,
+        AtBlockEdges,
+    };
+
     // Runs one inflate call over input into output. Once StreamEnd or DataError has been
     // reported every later call reports the same and touches nothing.
-    [[nodiscard]] Step Inflate(std::span<const std::uint8_t> input, std::span<std::uint8_t> output);
+    [[nodiscard]] Step Inflate(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                               Stop stop = Stop::WhenDone);
+
+    // After a step that stopped at an edge between blocks: how many bits of the last input byte
+    // it consumed were not used, being the first bits of the next block (0 to 7). Nothing when
+    // the last step ended elsewhere.
+    [[nodiscard]] std::optional<unsigned> UnusedBitsAtBlockEdge() const;
 
 private:
     void release() noexcept;

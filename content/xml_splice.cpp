@@ -1,0 +1,401 @@
+#include "content/xml_splice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace content {
+
+namespace {
+
+enum class Kind
+{
+    Text,
+    Start,  // <name ...>
+    Empty,  // <name .../>
+    End,    // </name>
+    Other,  // comment, processing instruction, CDATA section, declaration
+    Broken, // a '<' that starts nothing sound
+};
+
+struct Token
+{
+    Kind kind = Kind::Broken;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string_view name;
+    bool damaged = false; // holds filler; for a start tag: in its name or its structure
+    std::string mended;   // a start tag rebuilt without its damaged attributes
+};
+
+bool isNameStart(unsigned char c)
+{
+    return std::isalpha(c) != 0 || c == '_' || c == ':' || c >= 0x80;
+}
+
+bool isNameChar(unsigned char c)
+{
+    return isNameStart(c) || std::isdigit(c) != 0 || c == '-' || c == '.';
+}
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+class Tokenizer
+{
+public:
+    Tokenizer(std::string_view text, char filler) : m_text(text), m_filler(filler) {}
+
+    // The token that starts at `at` (before the end of the text).
+    [[nodiscard]] Token next(std::size_t at) const
+    {
+        if (m_text[at] != '<') {
+            const std::size_t end = std::min(m_text.find('<', at), m_text.size());
+            return {Kind::Text, at, end, {}, hasFiller(at, end), {}};
+        }
+        if (startsWith(at, "<!--"))
+            return closedBy(at, "-->");
+        if (startsWith(at, "<![CDATA["))
+            return closedBy(at, "]]>");
+        if (startsWith(at, "<?"))
+            return closedBy(at, "?>");
+        if (startsWith(at, "<!"))
+            return closedBy(at, ">");
+        if (startsWith(at, "</"))
+            return endTag(at);
+        return startTag(at);
+    }
+
+private:
+    [[nodiscard]] bool startsWith(std::size_t at, std::string_view prefix) const
+    {
+        return m_text.substr(at, prefix.size()) == prefix;
+    }
+
+    [[nodiscard]] bool hasFiller(std::size_t begin, std::size_t end) const
+    {
+        return m_text.substr(begin, end - begin).find(m_filler) != std::string_view::npos;
+    }
+
+    [[nodiscard]] Token closedBy(std::size_t at, std::string_view terminator) const
+    {
+        const std::size_t close = m_text.find(terminator, at + 2);
+        if (close == std::string_view::npos)
+            return {Kind::Broken, at, m_text.size(), {}, false, {}};
+        const std::size_t end = close + terminator.size();
+        return {Kind::Other, at, end, {}, hasFiller(at, end), {}};
+    }
+
+    // The name at `at`, empty when none starts there.
+    [[nodiscard]] std::string_view nameAt(std::size_t at) const
+    {
+        std::size_t end = at;
+        if (end < m_text.size() && isNameStart(static_cast<unsigned char>(m_text[end])))
+            while (end < m_text.size() && isNameChar(static_cast<unsigned char>(m_text[end])))
+                ++end;
+        return m_text.substr(at, end - at);
+    }
+
+    // Skips to the '>' that ends a tag damaged by filler; a '<' first means the tag is lost.
+    [[nodiscard]] Token damagedTag(Kind kind, std::size_t at, std::size_t from) const
+    {
+        const std::size_t close = m_text.find_first_of("<>", from);
+        if (close == std::string_view::npos || m_text[close] == '<' || !hasFiller(at, close))
+            return {Kind::Broken, at,   close == std::string_view::npos ? m_text.size() : close,
+                    {},           true, {}};
+        if (kind == Kind::Start && close > at && m_text[close - 1] == '/')
+            kind = Kind::Empty;
+        return {kind, at, close + 1, {}, true, {}};
+    }
+
+    [[nodiscard]] Token endTag(std::size_t at) const
+    {
+        const std::string_view name = nameAt(at + 2);
+        std::size_t cursor = at + 2 + name.size();
+        while (cursor < m_text.size() && isSpace(m_text[cursor]))
+            ++cursor;
+        if (!name.empty() && cursor < m_text.size() && m_text[cursor] == '>')
+            return {Kind::End, at, cursor + 1, name, false, {}};
+        // A close whose name the filler took still closes something.
+        const std::size_t close = std::min(m_text.find_first_of("<>", at + 2), m_text.size());
+        if (!hasFiller(at, close))
+            return {Kind::Broken, at, close, {}, false, {}};
+        const std::size_t end = close < m_text.size() && m_text[close] == '>' ? close + 1 : close;
+        return {Kind::End, at, end, {}, true, {}};
+    }
+
+    [[nodiscard]] Token startTag(std::size_t at) const
+    {
+        const std::string_view name = nameAt(at + 1);
+        std::size_t cursor = at + 1 + name.size();
+        if (name.empty() || (cursor < m_text.size() && !isSpace(m_text[cursor]) &&
+                             m_text[cursor] != '>' && m_text[cursor] != '/'))
+            return damagedTag(Kind::Start, at, at + 1);
+        Token token{Kind::Start, at, 0, name, false, {}};
+        std::string kept = "<" + std::string(name);
+        // Filler that runs through the rest of the tag took its end with it: the element is
+        // kept with the attributes before the filler, and what is left up to the next tag goes.
+        const auto cutShort = [&](std::size_t from) {
+            if (!hasFiller(from, std::min(m_text.find('<', from), m_text.size())) &&
+                m_text.substr(from, 1) != std::string_view(&m_filler, 1))
+                return Token{Kind::Broken, at,    std::min(m_text.find('<', from), m_text.size()),
+                             {},           false, {}};
+            token.end = std::min(m_text.find('<', from), m_text.size());
+            token.damaged = true;
+            token.mended = kept + ">";
+            return token;
+        };
+        bool dropped = false;
+        for (;;) {
+            const std::size_t spaceStart = cursor;
+            while (cursor < m_text.size() && isSpace(m_text[cursor]))
+                ++cursor;
+            if (cursor >= m_text.size())
+                return {Kind::Broken, at, m_text.size(), {}, false, {}};
+            if (m_text[cursor] == '>' || startsWith(cursor, "/>")) {
+                token.kind = m_text[cursor] == '>' ? Kind::Start : Kind::Empty;
+                token.end = cursor + (token.kind == Kind::Start ? 1 : 2);
+                if (dropped)
+                    token.mended = kept + (token.kind == Kind::Start ? ">" : "/>");
+                return token;
+            }
+            // An attribute: name = "value", the value quoted either way and free of '<'.
+            const std::string_view attribute = nameAt(cursor);
+            std::size_t valueAt = cursor + attribute.size();
+            while (valueAt < m_text.size() && isSpace(m_text[valueAt]))
+                ++valueAt;
+            if (attribute.empty() || spaceStart == cursor || valueAt >= m_text.size() ||
+                m_text[valueAt] != '=')
+                return cutShort(cursor);
+            ++valueAt;
+            while (valueAt < m_text.size() && isSpace(m_text[valueAt]))
+                ++valueAt;
+            if (valueAt >= m_text.size() || (m_text[valueAt] != '"' && m_text[valueAt] != '\''))
+                return cutShort(cursor);
+            const std::size_t quote =
+                m_text.find_first_of(std::string{m_text[valueAt], '<'}, valueAt + 1);
+            if (quote == std::string_view::npos || m_text[quote] == '<')
+                return cutShort(cursor);
+            const std::size_t attributeEnd = quote + 1;
+            // An attribute the filler reached is left out; the element keeps the others.
+            if (hasFiller(cursor, attributeEnd))
+                dropped = true;
+            else
+                kept += " " + std::string(m_text.substr(cursor, attributeEnd - cursor));
+            cursor = attributeEnd;
+        }
+    }
+
+    std::string_view m_text;
+    char m_filler;
+};
+
+// Character data without filler, and without a '&' that no longer starts a reference.
+std::string cleanText(std::string_view text, char filler)
+{
+    // A run of filler stands for lost characters, often a word's worth: a blank keeps the
+    // words on either side apart.
+    std::string clean;
+    clean.reserve(text.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != filler)
+            clean.push_back(text[at]);
+        else if (at == 0 || text[at - 1] != filler)
+            clean.push_back(' ');
+    }
+    std::string out;
+    out.reserve(clean.size());
+    for (std::size_t at = 0; at < clean.size(); ++at) {
+        if (clean[at] != '&') {
+            out.push_back(clean[at]);
+            continue;
+        }
+        const std::size_t semicolon = clean.find(';', at);
+        const bool reference =
+            semicolon != std::string::npos && semicolon > at + 1 &&
+            std::all_of(clean.begin() + static_cast<std::ptrdiff_t>(at + 1),
+                        clean.begin() + static_cast<std::ptrdiff_t>(semicolon), [](char e) {
+                            return e == '#' || std::isalnum(static_cast<unsigned char>(e)) != 0;
+                        });
+        if (reference)
+            out.push_back('&');
+    }
+    return out;
+}
+
+// What before holds up to its last sound point, the elements open there (outermost first), and
+// which elements it shows inside which.
+struct SoundPrefix
+{
+    std::size_t length = 0;
+    std::vector<std::string> open;
+    bool complete = false; // the root element is closed: nothing can follow
+    std::map<std::string, std::set<std::string, std::less<>>, std::less<>> children;
+};
+
+SoundPrefix soundPrefixOf(std::string_view before, char filler)
+{
+    const Tokenizer tokens(before, filler);
+    SoundPrefix sound;
+    bool rootSeen = false;
+    for (std::size_t at = 0; at < before.size();) {
+        const Token token = tokens.next(at);
+        if (token.kind == Kind::Text) {
+            const std::size_t lost = before.find(filler, token.begin);
+            std::size_t end = std::min(lost, token.end);
+            // Text cut off by the end or by filler may end in half a reference.
+            const std::size_t ampersand = before.rfind('&', end == 0 ? 0 : end - 1);
+            const bool cut = end != token.end || token.end == before.size();
+            if (cut && ampersand != std::string_view::npos && ampersand >= token.begin &&
+                before.find(';', ampersand) >= end)
+                end = ampersand;
+            if (!sound.open.empty() || end == token.end)
+                sound.length = end;
+            if (end != token.end)
+                break;
+        } else if (token.damaged || token.kind == Kind::Broken ||
+                   (token.kind == Kind::End &&
+                    (sound.open.empty() || sound.open.back() != token.name))) {
+            break;
+        } else {
+            if (token.kind == Kind::Start || token.kind == Kind::Empty) {
+                sound.children[sound.open.empty() ? std::string() : sound.open.back()].emplace(
+                    token.name);
+                rootSeen = true;
+            }
+            if (token.kind == Kind::Start)
+                sound.open.emplace_back(token.name);
+            else if (token.kind == Kind::End)
+                sound.open.pop_back();
+            sound.length = token.end;
+            if (rootSeen && sound.open.empty()) {
+                sound.complete = true;
+                break;
+            }
+        }
+        at = token.end;
+    }
+    return sound;
+}
+
+// Builds the rest of the tree from what comes after the gap, the way a forgiving reader of
+// damaged markup would: a close names the open element it ends (those inside it end with it)
+// and is dropped when none has that name; an element that only ever appears inside one of the
+// open elements further out ends those in between; anything the filler damaged beyond mending
+// goes.
+class TreeMender
+{
+    // Below this many kinds of parent the part before the gap says too little about its names.
+    static constexpr std::size_t MinKnownParents = 4;
+
+public:
+    TreeMender(SoundPrefix& sound, std::string& result) : m_sound(sound), m_result(result) {}
+
+    // Takes the next token of after; false once the root element is closed.
+    bool take(const Token& token, std::string_view raw, char filler)
+    {
+        auto& open = m_sound.open;
+        switch (token.kind) {
+        case Kind::Text:
+            m_result += cleanText(raw, filler);
+            break;
+        case Kind::Other:
+            if (!token.damaged)
+                m_result += raw;
+            break;
+        case Kind::Broken:
+            break;
+        case Kind::Start:
+        case Kind::Empty:
+            if ((token.damaged && token.mended.empty()) || !known(token.name))
+                break; // its name is lost, or not one this part uses
+            placeAmong(token.name);
+            m_result += token.mended.empty() ? std::string(raw) : token.mended;
+            if (token.kind == Kind::Start)
+                open.emplace_back(token.name);
+            break;
+        case Kind::End: {
+            if (token.damaged)
+                break;
+            const auto match = std::find(open.rbegin(), open.rend(), token.name);
+            if (match == open.rend())
+                break; // the close of an element whose start was lost
+            closeDownTo(static_cast<std::size_t>(open.rend() - match) - 1);
+            break;
+        }
+        }
+        return !open.empty();
+    }
+
+private:
+    // Ends the open elements inside the one at `depth`, and that one too.
+    void closeDownTo(std::size_t depth)
+    {
+        auto& open = m_sound.open;
+        while (open.size() > depth) {
+            m_result += "</" + open.back() + ">";
+            open.pop_back();
+        }
+    }
+
+    // Whether the part before the gap shows elements of this name; guessed bytes can make up
+    // names that are none of its own. A part that shows few elements vouches for none.
+    [[nodiscard]] bool known(std::string_view name) const
+    {
+        const auto& children = m_sound.children;
+        return children.size() < MinKnownParents ||
+               std::any_of(children.begin(), children.end(),
+                           [&](const auto& parent) { return parent.second.count(name) != 0; });
+    }
+
+    // Ends open elements until one is open that such an element was seen inside, if any is.
+    void placeAmong(std::string_view name)
+    {
+        auto& open = m_sound.open;
+        const auto fits = [&](const std::string& parent) {
+            const auto children = m_sound.children.find(parent);
+            return children != m_sound.children.end() && children->second.count(name) != 0;
+        };
+        if (open.empty() || fits(open.back()))
+            return;
+        const auto parent = std::find_if(open.rbegin(), open.rend(), fits);
+        if (parent != open.rend())
+            closeDownTo(static_cast<std::size_t>(open.rend() - parent));
+    }
+
+    SoundPrefix& m_sound;
+    std::string& m_result;
+};
+
+} // namespace
+
+std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)
+{
+    SoundPrefix sound = soundPrefixOf(before, filler);
+    std::string result(before.substr(0, sound.length));
+    if (sound.complete || sound.open.empty())
+        return result;
+    const Tokenizer tokens(after, filler);
+    // After the gap comes the rest of a tag, or of character data, cut by it: the rest of a
+    // tag, which ends at a '>' soon, goes; character data stays.
+    constexpr std::size_t LongestTagRest = 512;
+    std::size_t at = 0;
+    const std::size_t edge = after.find_first_of("<>");
+    if (edge != std::string_view::npos && after[edge] == '>' && edge < LongestTagRest)
+        at = edge + 1;
+    TreeMender mender(sound, result);
+    while (at < after.size()) {
+        const Token token = tokens.next(at);
+        if (!mender.take(token, after.substr(token.begin, token.end - token.begin), filler))
+            break;
+        at = token.end;
+    }
+    return result;
+}
+
+} // namespace content

@@ -1,0 +1,21 @@
+// Joins the XML picked up after a gap in a part to the XML before the gap. What comes after the
+// gap starts somewhere inside the document and closes elements it never opened; those closes
+// tell which of the elements left open before the gap it goes on in. Bytes that were lost inside
+// what came after are marked with a filler byte: tags they damage are mended or dropped.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace content {
+
+// Returns `before`, cut back to its last sound point, followed by what of `after` can be put
+// in place: the elements of `before` deeper than where `after` goes on are closed, the start of
+// `after` up to that level is dropped, and its closes of elements it never opened name the
+// elements of `before` they close. Elements still open at the end stay open, so that the result
+// can take another piece; the XML mending closes them. When nothing of `after` fits, `before`
+// comes back cut back to its last sound point.
+[[nodiscard]] std::string SpliceAfterGap(std::string_view before, std::string_view after,
+                                         char filler);
+
+} // namespace content

@@ -1,0 +1,69 @@
+// Joining the XML picked up after a gap to the XML before it: the elements open before the gap
+// take what comes after; closes of elements whose start was lost, tags the filler damaged and
+// names the part never uses go.
+#include "content/xml_splice.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr char Filler = '\x01';
+
+struct SpliceCase
+{
+    const char* name;
+    const char* before;
+    const char* after;
+    const char* expected;
+};
+
+constexpr SpliceCase Cases[] = {
+    {"GoesOnInsideTheOpenElements", "<d><pg><s><p>one two ",
+     "three</p></s><s><p>four</p></s></pg></d>",
+     "<d><pg><s><p>one two three</p></s><s><p>four</p></s></pg></d>"},
+    {"ClosesOfElementsNeverOpenedGo", "<d><pg><s><p>a</p></s>", "x</p></s><s><p>b</p></s></pg></d>",
+     "<d><pg><s><p>a</p></s>x<s><p>b</p></s></pg></d>"},
+    {"ElementSeenOnlyFurtherOutEndsThoseInBetween", "<d><pg><s><p>a</p></s><s><p>b",
+     "\x01\x01\x01<s><p>c</p></s></pg></d>",
+     "<d><pg><s><p>a</p></s><s><p>b </p></s><s><p>c</p></s></pg></d>"},
+    {"AttributeTheFillerReachedGoes", "<d><pg><s x=\"1\"><p>a</p></s>",
+     "<s x=\"\x01\" y=\"2\"><p>b</p></s></pg></d>",
+     "<d><pg><s x=\"1\"><p>a</p></s><s y=\"2\"><p>b</p></s></pg></d>"},
+    {"TagCutByFillerKeepsItsElement", "<d><pg><s x=\"1\"><p>a</p></s>",
+     "<s y=\"2\" x=\"\x01\x01\x01\x01<p>b</p></s></pg></d>",
+     "<d><pg><s x=\"1\"><p>a</p></s><s y=\"2\"><p>b</p></s></pg></d>"},
+    {"TagWhoseNameIsLostGoesWithItsClose", "<d><pg><s x=\"1\"><p>a</p></s>",
+     "<\x01\x01 a=\"1\"><p>b</p></\x01\x01></pg></d>",
+     "<d><pg><s x=\"1\"><p>a</p></s><p>b</p></pg></d>"},
+    {"NamesThePartNeverUsesGo", "<d><pg><s x=\"1\"><p>a</p></s>", "<zz><p>b</p></zz></pg></d>",
+     "<d><pg><s x=\"1\"><p>a</p></s><p>b</p></pg></d>"},
+    {"RestOfACutTagGoes", "<d><pg><s><p>a</p></s>", "e=\"gr2\"><p>b</p></s></pg></d>",
+     "<d><pg><s><p>a</p></s><p>b</p></pg></d>"},
+    {"BeforeIsCutBackToItsLastSoundPoint", "<d><pg><s><p>a</p></x>junk", "<s><p>b</p></s></pg></d>",
+     "<d><pg><s><p>a</p></s><s><p>b</p></s></pg></d>"},
+    {"NothingFollowsAWholeDocument", "<d><pg/></d>", "<pg/></d>", "<d><pg/></d>"},
+    {"HalfAReferenceAtTheCutGoes", "<d><pg><s><p>a &am", "<s><p>b &amp; c\x01;</p></s></pg></d>",
+     "<d><pg><s><p>a </p></s><s><p>b &amp; c ;</p></s></pg></d>"},
+};
+
+class Splice : public testing::TestWithParam<SpliceCase>
+{};
+
+TEST_P(Splice, JoinsWhereTheElementsFit)
+{
+    EXPECT_EQ(content::SpliceAfterGap(GetParam().before, GetParam().after, Filler),
+              GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Splice, testing::ValuesIn(Cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Splice, LeavesOpenWhatIsStillOpenForTheNextPiece)
+{
+    const std::string first = content::SpliceAfterGap("<d><pg><s><p>a</p></s>", "<s><p>b", Filler);
+    EXPECT_EQ(first, "<d><pg><s><p>a</p></s><s><p>b");
+    EXPECT_EQ(content::SpliceAfterGap(first, "c</p></s></pg></d>", Filler),
+              "<d><pg><s><p>a</p></s><s><p>bc</p></s></pg></d>");
+}
+
+} // namespace
