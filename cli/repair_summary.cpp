@@ -52,7 +52,8 @@ nlohmann::json FileReportJson(const std::string& input, const FileResult& result
                            {"lostParts", report.lostParts},
                            {"droppedReferences", report.droppedReferences},
                            {"mimetypeRestored", report.mimetypeRestored},
-                           {"manifestRebuilt", report.manifestRebuilt}};
+                           {"manifestRebuilt", report.manifestRebuilt},
+                           {"stylesRebuilt", report.stylesRebuilt}};
     if (result.saved())
         json["output"] = result.outputPath;
     if (result.error)
@@ -83,6 +84,8 @@ std::string FileSummary(const FileResult& result)
         text += "; mimetype restored";
     if (report.manifestRebuilt)
         text += "; manifest rebuilt";
+    if (report.stylesRebuilt)
+        text += "; styles rebuilt";
     if (!report.lostParts.empty())
         text += "; lost " + joined(report.lostParts);
     return text;

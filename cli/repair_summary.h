@@ -12,7 +12,7 @@
 [[nodiscard]] nlohmann::json FileReportJson(const std::string& input, const FileResult& result);
 
 // A line such as "12 entries (10 intact, 1 partial, 1 unchecked); mended content.xml; manifest
-// rebuilt; lost Pictures/a.png".
+// rebuilt; styles rebuilt; lost Pictures/a.png".
 [[nodiscard]] std::string FileSummary(const FileResult& result);
 
 // Writes report to path through a temporary file renamed into place; false on failure.

@@ -2,6 +2,7 @@
 
 #include "content/manifest_repair.h"
 #include "content/picture_references.h"
+#include "content/styles_rebuild.h"
 #include "content/xml_document.h"
 #include "content/xml_repair.h"
 #include "platform/file_system.h"
@@ -66,6 +67,8 @@ PackageRepairReport RepairPackageTree(const std::string& tree)
         if (platform::IsRegularFile(path))
             report.droppedReferences += DropMissingReferences(path, tree);
     }
+    // Before the manifest, so that it lists the new part.
+    report.stylesRebuilt = RebuildStyles(tree);
     const std::string mediaType = DocumentMediaType(tree);
     report.mimetypeRestored = RestoreMimetype(tree, mediaType);
     const ManifestRepair manifest = RepairManifest(tree, mediaType);

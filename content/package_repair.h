@@ -1,6 +1,7 @@
 // Mends the salvaged package tree before it is packed, so that LibreOffice will open it: XML
 // parts cut short are closed, parts with nothing usable are dropped, references to pictures
-// that did not survive are removed, and the mimetype and manifest are made to agree.
+// that did not survive are removed, a drawing without styles gets a page that holds its shapes,
+// and the mimetype and manifest are made to agree.
 #pragma once
 
 #include <string>
@@ -17,6 +18,7 @@ struct PackageRepairReport
     bool mimetypeRestored = false;
     bool manifestRebuilt = false; // written from scratch
     bool manifestChanged = false; // entries dropped or added
+    bool stylesRebuilt = false;   // a stand-in written for a styles part lost or dropped
 };
 
 // tree ends with a separator. Does nothing to a tree without any file.

@@ -133,6 +133,7 @@ void CFileRepairer::recordPackageRepair(const content::PackageRepairReport& pack
     m_report.droppedReferences = package.droppedReferences;
     m_report.mimetypeRestored = package.mimetypeRestored;
     m_report.manifestRebuilt = package.manifestRebuilt;
+    m_report.stylesRebuilt = package.stylesRebuilt;
 }
 
 void CFileRepairer::saveResult(const std::string& inputPath, const std::string& destFolder,

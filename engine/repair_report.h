@@ -33,6 +33,7 @@ struct RepairReport
     std::size_t droppedReferences = 0;      // references to lost files removed
     bool mimetypeRestored = false;
     bool manifestRebuilt = false;
+    bool stylesRebuilt = false; // a stand-in for a styles part lost or dropped
 };
 
 [[nodiscard]] const char* EntryStateName(EntryState state);

@@ -191,10 +191,40 @@ TEST_F(Cli, ReportSaysWhatCameBackAndVerboseSummarises)
     for (const char* expected :
          {"\"outcome\": \"saved\"", "\"outcome\": \"missing\"", "\"state\": \"partial\"",
           "\"manifestRebuilt\": true", "\"repairedParts\": [\n        \"content.xml\"",
-          "\"name\": \"styles.xml\""})
+          "\"name\": \"styles.xml\"", "\"stylesRebuilt\": false"})
         EXPECT_NE(report.find(expected), std::string::npos) << expected << "\n" << report;
     // The log on stdout stays as it always was.
     EXPECT_EQ(r.out.find("entries"), std::string::npos);
+}
+
+TEST_F(Cli, ReportAndSummaryTellOfStylesRebuiltForADrawing)
+{
+    // An intact drawing whose styles part and manifest are gone; its one shape lies beyond A4.
+    const std::string content =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+        "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+        "office:version=\"1.3\"><office:body><office:drawing><draw:page><draw:rect "
+        "svg:x=\"60cm\" svg:y=\"1cm\" svg:width=\"3cm\" svg:height=\"3cm\"/></draw:page>"
+        "</office:drawing></office:body></office:document-content>";
+    const auto zip =
+        testsupport::ZipBuilder()
+            .add({.name = "mimetype",
+                  .data = testsupport::bytesOf("application/vnd.oasis.opendocument.graphics"),
+                  .method = 0})
+            .add({.name = "content.xml", .data = testsupport::bytesOf(content)})
+            .build();
+    testsupport::writeFile(dir / "Site.odg", zip.bytes);
+    const ToolRun r =
+        run({"-v", "--report", dir / "report.json", "-o", dir / "out", dir / "Site.odg"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find(dir / "Site.odg" + ": 2 entries (2 intact, 0 unchecked, 0 partial, "
+                                            "0 empty); manifest rebuilt; styles rebuilt\n"),
+              std::string::npos)
+        << r.err;
+    const std::string report = testsupport::readText(dir / "report.json");
+    EXPECT_NE(report.find("\"stylesRebuilt\": true"), std::string::npos) << report;
 }
 
 } // namespace
