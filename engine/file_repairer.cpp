@@ -39,6 +39,7 @@ CFileRepairer::~CFileRepairer()
     ResetWorkspace();
     m_localHeaderOffsets.clear();
     m_dataDescriptorOffsets.clear();
+    m_centralHeaderOffsets.clear();
     m_file.Close();
 }
 

@@ -49,13 +49,21 @@ public:
     // Salvage (salvage/). The input must be open; every routine reads it through its own fixed
     // buffer and reports nothing to the log.
 
-    // The scan of ExtractFileContent: fills both offset lists from the whole input.
+    // The scan of ExtractFileContent: fills the three offset lists from the whole input.
     void ScanSignatures();
-    // Appends the offsets of the local-header and data-descriptor signatures that lie wholly
-    // inside block (its first byte at baseOffset) to the two lists.
+    // Appends the offsets of the local-header, data-descriptor and central-directory-header
+    // signatures that lie wholly inside block (its first byte at baseOffset) to the lists.
     void ScanBlock(std::span<const std::uint8_t> block, std::int64_t baseOffset);
-    // Calls SalvageEntryAt for every local-header offset, in file order.
+    // Calls SalvageEntryAt for every local-header offset, in file order, then (reading in
+    // place) SalvageFromCentralDirectory.
     void SalvageEntries(const std::string& workspacePath);
+    // For every entry a central-directory header names that has no intact copy yet (a local
+    // header destroyed, an entry cut short), looks for its data at the directory's offset, moved
+    // by the shift of the nearest entries found both ways or by none, behind a local extra field
+    // of the directory's length, none or the local header's own. Places a copy only when its
+    // CRC-32 and size check; a record that fails every check changes nothing. Directory entries
+    // and methods other than stored and deflated are skipped.
+    void SalvageFromCentralDirectory(const std::string& workspacePath);
     // Reads the local header at offset and hands the entry to the stored or deflated recovery;
     // an implausible header is skipped without a trace.
     void SalvageEntryAt(const std::string& workspacePath, std::int64_t offset);
@@ -80,6 +88,11 @@ public:
     EntryState RecoverStoredVerified(const salvage::LocalHeaderRecord& header,
                                      const std::string& name, std::int64_t dataOffset,
                                      const std::string& workspacePath);
+    // Inflates a deflated entry whose local header gives its CRC-32 and sizes, and places it
+    // when it inflates to exactly that size and CRC-32; Empty (and nothing kept) otherwise.
+    EntryState RecoverDeflatedVerified(const salvage::LocalHeaderRecord& header,
+                                       const std::string& name, std::int64_t dataOffset,
+                                       const std::string& workspacePath);
 
     // The first data descriptor found after offset; all zeros when there is none.
     [[nodiscard]] salvage::DataDescriptorRecord ReadDataDescriptorAfter(std::int64_t offset);
@@ -109,6 +122,7 @@ public:
     platform::CFile64 m_file;
     std::vector<std::int64_t> m_localHeaderOffsets;    // ascending, filled by the scan
     std::vector<std::int64_t> m_dataDescriptorOffsets; // ascending, filled by the scan
+    std::vector<std::int64_t> m_centralHeaderOffsets;  // ascending, filled by the scan
     LogSink* m_pLogWnd = nullptr;                      // not owned
     // Entries are first read where they lie and checked (see RecoverDeflatedInPlace); off, only
     // the one-entry archive and the copy up to the next signature are used.

@@ -2,9 +2,10 @@
 // deflated entry ends where its deflate stream ends, not at the first signature-like bytes, so
 // an entry cut short or damaged midway keeps every byte that inflates before the damage, and a
 // false signature inside compressed data never cuts an entry. A stored entry whose header gives
-// its size is copied whole when the CRC-32 of those bytes proves the size right. An XML part
-// damaged midway goes on after the damage: the stream is picked up again where its symbols can be
-// found, and the XML that comes out is joined to what came before where its elements fit.
+// its size is copied whole when the CRC-32 of those bytes proves the size right; the verified
+// deflated recovery likewise keeps only a copy that checks. An XML part damaged midway goes on
+// after the damage: the stream is picked up again where its symbols can be found, and the XML
+// that comes out is joined to what came before where its elements fit.
 #include "content/xml_splice.h"
 #include "engine/file_repairer.h"
 #include "engine/workspace.h"
@@ -21,6 +22,7 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -109,6 +111,65 @@ std::optional<std::string> readAcrossDamage(platform::CFile64& file,
     return text;
 }
 
+struct Inflated
+{
+    std::uint32_t crc = 0;     // of the output
+    std::int64_t produced = 0; // output bytes written
+    std::int64_t consumed = 0; // input bytes taken from dataOffset on
+    bool ended = false;        // the final block is complete
+    bool damaged = false;      // inflate met data that is no deflate stream
+    bool failed = false;       // damaged, out of memory, not written or over the output cap
+};
+
+// Inflates the deflate stream that starts at dataOffset of file into out, until it ends, meets
+// damage, the file ends or more than maxOutput bytes come out.
+Inflated inflateInto(platform::CFile64& file, std::int64_t dataOffset, platform::CFile64& out,
+                     std::int64_t maxOutput)
+{
+    Inflated result;
+    zip::InflateStream stream;
+    if (!stream.IsValid()) {
+        result.failed = true;
+        return result;
+    }
+    std::vector<std::uint8_t> input(ChunkSize);
+    std::vector<std::uint8_t> output(ChunkSize);
+    const std::int64_t fileSize = file.Size().value_or(0);
+    while (!result.ended && !result.failed && dataOffset + result.consumed < fileSize) {
+        const std::size_t got =
+            file.ReadAt(dataOffset + result.consumed, std::span(input.data(), input.size()))
+                .value_or(0);
+        if (got == 0)
+            break;
+        std::span<const std::uint8_t> pending(input.data(), got);
+        bool needsInput = false;
+        while (!pending.empty() && !result.ended && !result.failed && !needsInput) {
+            const auto step = stream.Inflate(pending, output);
+            pending = pending.subspan(step.consumed);
+            result.consumed += static_cast<std::int64_t>(step.consumed);
+            if (step.produced > 0) {
+                const std::span<const std::uint8_t> bytes(output.data(), step.produced);
+                result.crc = updateCrc(result.crc, bytes);
+                result.produced += static_cast<std::int64_t>(step.produced);
+                result.failed = result.produced > maxOutput || !out.Write(bytes);
+            }
+            result.ended = step.status == zip::InflateStream::Status::StreamEnd;
+            result.damaged = step.status == zip::InflateStream::Status::DataError;
+            result.failed = result.failed || result.damaged ||
+                            step.status == zip::InflateStream::Status::OutOfMemory;
+            needsInput = step.status == zip::InflateStream::Status::NeedsInput;
+        }
+    }
+    return result;
+}
+
+// Dates a recovered file like the archive reader's extracts: the header's DOS time as it stands.
+void setDosTime(const std::string& path, const salvage::LocalHeaderRecord& header)
+{
+    if (const auto seconds = zip::dosToUnixSeconds({header.dosDate, header.dosTime}))
+        (void)platform::SetFileTimes(path, {*seconds, 0}, {*seconds, 0});
+}
+
 struct Expected
 {
     bool known = false;
@@ -162,43 +223,17 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     if (!out.Create(temporary, platform::CreateMode::NewOnly))
         return EntryState::Empty;
 
-    zip::InflateStream stream;
-    if (!stream.IsValid())
-        return (void)platform::DeleteFile(temporary), EntryState::Empty;
-    std::vector<std::uint8_t> input(ChunkSize);
-    std::vector<std::uint8_t> output(ChunkSize);
+    const Inflated inflated =
+        inflateInto(m_file, dataOffset, out, std::numeric_limits<std::int64_t>::max());
+    const std::uint32_t crc = inflated.crc;
+    const std::int64_t consumed = inflated.consumed;
+    const bool ended = inflated.ended;
+    std::int64_t produced = inflated.produced;
+    bool failed = inflated.failed;
     const std::int64_t fileSize = m_file.Size().value_or(0);
-    std::uint32_t crc = 0;
-    std::int64_t produced = 0;
-    std::int64_t consumed = 0;
-    bool ended = false;
-    bool failed = false; // damaged data, or the output could not be written
-    bool damaged = false;
-    while (!ended && !failed && dataOffset + consumed < fileSize) {
-        const std::size_t got =
-            m_file.ReadAt(dataOffset + consumed, std::span(input.data(), input.size())).value_or(0);
-        if (got == 0)
-            break;
-        std::span<const std::uint8_t> pending(input.data(), got);
-        bool needsInput = false;
-        while (!pending.empty() && !ended && !failed && !needsInput) {
-            const auto step = stream.Inflate(pending, output);
-            pending = pending.subspan(step.consumed);
-            consumed += static_cast<std::int64_t>(step.consumed);
-            if (step.produced > 0) {
-                const std::span<const std::uint8_t> bytes(output.data(), step.produced);
-                crc = updateCrc(crc, bytes);
-                produced += static_cast<std::int64_t>(step.produced);
-                failed = !out.Write(bytes);
-            }
-            ended = step.status == zip::InflateStream::Status::StreamEnd;
-            damaged = step.status == zip::InflateStream::Status::DataError;
-            failed = failed || damaged || step.status == zip::InflateStream::Status::OutOfMemory;
-            needsInput = step.status == zip::InflateStream::Status::NeedsInput;
-        }
-    }
     if (!out.CloseChecked() && !failed)
         failed = true;
+
     EntryState state =
         ended ? EntryState::Complete : (produced > 0 ? EntryState::Partial : EntryState::Empty);
     Expected expected;
@@ -224,8 +259,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     }
     // A stream damaged midway, or one that ran to its end but not to its size and CRC-32 (damage
     // that inflate read as codes), is picked up again after the damage.
-    if (isXmlPart(name) &&
-        ((damaged && !ended) || (ended && expected.known && state != EntryState::Intact))) {
+    if (isXmlPart(name) && ((inflated.damaged && !ended) ||
+                            (ended && expected.known && state != EntryState::Intact))) {
         // Only up to the next header: the data after it belongs to another entry.
         const auto next =
             std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
@@ -245,9 +280,7 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         (void)platform::DeleteFile(temporary);
         return state;
     }
-    // Dated like the archive reader's extracts: the header's DOS time, taken as it stands.
-    if (const auto seconds = zip::dosToUnixSeconds({header.dosDate, header.dosTime}))
-        (void)platform::SetFileTimes(temporary, {*seconds, 0}, {*seconds, 0});
+    setDosTime(temporary, header);
     if (placeRecovered(temporary, workspacePath, *entry, state, true) && ended)
         m_claimedUntil = std::max(m_claimedUntil, dataOffset + consumed + expected.trailer);
     m_report.entries.push_back(
@@ -308,5 +341,41 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
         m_claimedUntil = std::max(m_claimedUntil, dataOffset + size);
     m_report.entries.push_back({entry->Relative(), headerOffsetOf(header, dataOffset),
                                 header.method, EntryState::Intact, size});
+    return EntryState::Intact;
+}
+
+EntryState CFileRepairer::RecoverDeflatedVerified(const salvage::LocalHeaderRecord& header,
+                                                  const std::string& name, std::int64_t dataOffset,
+                                                  const std::string& workspacePath)
+{
+    const std::int64_t fileSize = m_file.Size().value_or(0);
+    if ((header.flags & DeferredSizesFlag) != 0 || dataOffset < 0 || dataOffset > fileSize ||
+        fileSize - dataOffset < header.compressedSize)
+        return EntryState::Empty;
+    const auto entry = salvage::confineEntryPath(name, workspacePath.size());
+    const std::string folder = WorkspaceFolder();
+    if (!entry || entry->IsDirectory() || folder.empty())
+        return EntryState::Empty;
+    const std::string temporary = folder + std::string(InflatingName);
+    (void)platform::DeleteFile(temporary);
+    platform::CFile64 out;
+    if (!out.Create(temporary, platform::CreateMode::NewOnly))
+        return EntryState::Empty;
+
+    // Stopped as soon as the output outgrows the size it must have, so a wrong offset that
+    // happens to inflate costs little.
+    const Inflated inflated = inflateInto(m_file, dataOffset, out, header.uncompressedSize);
+    const bool closed = out.CloseChecked();
+    if (!closed || !inflated.ended || inflated.failed || inflated.crc != header.crc ||
+        inflated.produced != static_cast<std::int64_t>(header.uncompressedSize) ||
+        inflated.consumed != static_cast<std::int64_t>(header.compressedSize)) {
+        (void)platform::DeleteFile(temporary);
+        return EntryState::Empty;
+    }
+    setDosTime(temporary, header);
+    if (placeRecovered(temporary, workspacePath, *entry, EntryState::Intact, true))
+        m_claimedUntil = std::max(m_claimedUntil, dataOffset + inflated.consumed);
+    m_report.entries.push_back({entry->Relative(), headerOffsetOf(header, dataOffset),
+                                header.method, EntryState::Intact, inflated.produced});
     return EntryState::Intact;
 }

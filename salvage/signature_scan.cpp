@@ -1,5 +1,6 @@
 // The signature scan: one forward pass over the whole input in 65536-byte blocks through one
-// fixed buffer, listing every local-header and data-descriptor signature without judging it.
+// fixed buffer, listing every local-header, data-descriptor and central-directory-header
+// signature without judging it.
 // The last three bytes of each block are carried into the next, so a signature that lies across
 // a block edge is found like any other.
 #include "engine/file_repairer.h"
@@ -96,6 +97,8 @@ void CFileRepairer::ScanBlock(std::span<const std::uint8_t> block, std::int64_t 
             m_localHeaderOffsets.push_back(offset);
         else if (signature == zip::DataDescriptorSignature)
             m_dataDescriptorOffsets.push_back(offset);
+        else if (signature == zip::CentralHeaderSignature)
+            m_centralHeaderOffsets.push_back(offset);
     }
 }
 
@@ -103,6 +106,8 @@ void CFileRepairer::SalvageEntries(const std::string& workspacePath)
 {
     for (const std::int64_t offset : m_localHeaderOffsets)
         SalvageEntryAt(workspacePath, offset);
+    if (m_inPlaceRecovery)
+        SalvageFromCentralDirectory(workspacePath);
 }
 
 bool CFileRepairer::FindNextSignature(std::span<const std::uint8_t> chunk, std::size_t start,
