@@ -308,8 +308,10 @@ struct StylesWriter
         const std::string margin = centimetreText(MarginCm);
         for (const char* side : {"margin-top", "margin-bottom", "margin-left", "margin-right"})
             xmlNewNsProp(properties, fo, x(side), x(margin.c_str()));
-        const double width = paperLength(extent.right, A4WidthCm);
-        const double height = paperLength(extent.bottom, A4HeightCm);
+        // A drawing wider than tall most likely sat on a landscape page: A4 turned is the least.
+        const bool wide = extent.right > extent.bottom;
+        const double width = paperLength(extent.right, wide ? A4HeightCm : A4WidthCm);
+        const double height = paperLength(extent.bottom, wide ? A4WidthCm : A4HeightCm);
         xmlNewNsProp(properties, fo, x("page-width"), x(centimetreText(width).c_str()));
         xmlNewNsProp(properties, fo, x("page-height"), x(centimetreText(height).c_str()));
         xmlNewNsProp(properties, style, x("print-orientation"),

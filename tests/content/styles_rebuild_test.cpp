@@ -124,7 +124,10 @@ constexpr PageCase PageCases[] = {
     {"LineEnds",
      "<draw:line svg:x1=\"1cm\" svg:y1=\"1cm\" svg:x2=\"45cm\" svg:y2=\"3cm\"/>"
      "<draw:connector svg:x1=\"44cm\" svg:y1=\"2cm\" svg:x2=\"2cm\" svg:y2=\"8cm\"/>",
-     "47cm", "29.7cm", "landscape"},
+     "47cm", "21cm", "landscape"},
+    {"WideDrawingGetsA4Landscape",
+     "<draw:rect svg:x=\"1cm\" svg:y=\"1cm\" svg:width=\"25cm\" svg:height=\"5cm\"/>",
+     "29.7cm", "21cm", "landscape"},
     {"ShapesInAGroup",
      "<draw:g><draw:rect svg:x=\"2cm\" svg:y=\"50cm\" svg:width=\"1cm\" svg:height=\"1cm\"/>"
      "</draw:g>",
@@ -138,7 +141,7 @@ constexpr PageCase PageCases[] = {
      "<draw:frame svg:x=\"50%\" svg:y=\"90\" svg:width=\"2cm\"/>"
      "<presentation:notes><draw:frame svg:x=\"90cm\" svg:y=\"90cm\"/></presentation:notes>",
      "21cm", "29.7cm", "portrait"},
-    {"DamagedCoordinateIsCapped", "<draw:rect svg:x=\"1e300cm\" svg:y=\"1cm\"/>", "600cm", "29.7cm",
+    {"DamagedCoordinateIsCapped", "<draw:rect svg:x=\"1e300cm\" svg:y=\"1cm\"/>", "600cm", "21cm",
      "landscape"},
 };
 
