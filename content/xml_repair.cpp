@@ -93,6 +93,42 @@ bool cleanText(std::string& text)
     return changed;
 }
 
+bool sameAttribute(const xmlAttr* a, const xmlAttr* b)
+{
+    const auto* aSpace = a->ns ? a->ns->href : nullptr;
+    const auto* bSpace = b->ns ? b->ns->href : nullptr;
+    return xmlStrEqual(a->name, b->name) &&
+           (aSpace == bSpace || (aSpace && bSpace && xmlStrEqual(aSpace, bSpace)));
+}
+
+// Recovery mode keeps an attribute given twice on one element, which no XML reader accepts;
+// the first one stays. Walks the tree without recursion, as damaged parts can nest deeply.
+void dropRepeatedAttributes(xmlNode* root)
+{
+    for (xmlNode* node = root; node;) {
+        if (node->type == XML_ELEMENT_NODE) {
+            for (xmlAttr* attribute = node->properties; attribute;) {
+                xmlAttr* next = attribute->next;
+                for (const xmlAttr* earlier = node->properties; earlier != attribute;
+                     earlier = earlier->next) {
+                    if (sameAttribute(earlier, attribute)) {
+                        xmlRemoveProp(attribute);
+                        break;
+                    }
+                }
+                attribute = next;
+            }
+        }
+        if (node->children && node->type == XML_ELEMENT_NODE) {
+            node = node->children;
+            continue;
+        }
+        while (node && node != root && !node->next)
+            node = node->parent;
+        node = node && node != root ? node->next : nullptr;
+    }
+}
+
 } // namespace
 
 XmlRepairResult RepairXmlPart(const std::string& path)
@@ -106,6 +142,7 @@ XmlRepairResult RepairXmlPart(const std::string& path)
     XmlDocPtr doc = parseXmlMemory(text, ParseMode::Recover);
     if (!doc)
         return XmlRepairResult::Unrecoverable;
+    dropRepeatedAttributes(xmlDocGetRootElement(doc.get()));
     // What recovery mode built is saved only when it reads back as well-formed XML.
     xmlChar* dumped = nullptr;
     int dumpedSize = 0;

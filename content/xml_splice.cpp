@@ -151,6 +151,7 @@ private:
             return token;
         };
         bool dropped = false;
+        std::vector<std::string_view> names;
         for (;;) {
             const std::size_t spaceStart = cursor;
             while (cursor < m_text.size() && isSpace(m_text[cursor]))
@@ -182,11 +183,14 @@ private:
             if (quote == std::string_view::npos || m_text[quote] == '<')
                 return cutShort(cursor);
             const std::size_t attributeEnd = quote + 1;
-            // An attribute the filler reached is left out; the element keeps the others.
-            if (hasFiller(cursor, attributeEnd))
+            // An attribute the filler reached is left out, and so is a second one of a name
+            // (guessed bytes can make one up); the element keeps the others.
+            if (hasFiller(cursor, attributeEnd) ||
+                std::find(names.begin(), names.end(), attribute) != names.end())
                 dropped = true;
             else
                 kept += " " + std::string(m_text.substr(cursor, attributeEnd - cursor));
+            names.push_back(attribute);
             cursor = attributeEnd;
         }
     }
@@ -373,6 +377,12 @@ private:
 };
 
 } // namespace
+
+std::size_t SoundLength(std::string_view xml)
+{
+    const SoundPrefix sound = soundPrefixOf(xml, '\0');
+    return sound.complete ? xml.size() : sound.length;
+}
 
 std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)
 {

@@ -18,4 +18,8 @@ namespace content {
 [[nodiscard]] std::string SpliceAfterGap(std::string_view before, std::string_view after,
                                          char filler);
 
+// How much of xml, from its start, is sound: the whole of a well-formed document, else the part
+// up to the first thing that cannot be read on from.
+[[nodiscard]] std::size_t SoundLength(std::string_view xml);
+
 } // namespace content

@@ -10,6 +10,8 @@
 #include "engine/file_repairer.h"
 #include "engine/workspace.h"
 #include "platform/file_system.h"
+#include "salvage/bit_repair.h"
+#include "salvage/central_directory.h"
 #include "salvage/deflate_resync.h"
 #include "zip/dos_time.h"
 #include "zip/inflate_stream.h"
@@ -109,6 +111,99 @@ std::optional<std::string> readAcrossDamage(platform::CFile64& file,
         text = content::SpliceAfterGap(text, textOf(resumed.pieces[piece]),
                                        static_cast<char>(salvage::ResyncFiller));
     return text;
+}
+
+// Mending one flipped bit inflates the entry again for every bit tried, so it is kept to parts
+// of moderate size and to the bytes shortly before where the damage showed.
+constexpr std::int64_t MaxMendedInput = std::int64_t{16} << 20;
+constexpr std::uint32_t MaxMendedOutput = std::uint32_t{64} << 20;
+constexpr std::size_t FlipSearchBytes = 256;
+constexpr std::size_t MaxFlipWork = std::size_t{256} << 20;
+
+// What a deflated entry must inflate to, and how many compressed bytes should do it: from its
+// local header, from the data descriptor before the next header (whose compressed size must
+// say where it lies), or from the central directory's record of its name.
+struct Target
+{
+    salvage::Checksum expected;
+    std::int64_t compressedSize = 0;
+};
+
+std::optional<Target> targetOf(platform::CFile64& file, const salvage::LocalHeaderRecord& header,
+                               const std::string& name, std::int64_t dataOffset, std::int64_t bound,
+                               std::span<const std::int64_t> descriptors,
+                               std::span<const std::int64_t> centralHeaders)
+{
+    if ((header.flags & DeferredSizesFlag) == 0)
+        return Target{{header.crc, header.uncompressedSize}, header.compressedSize};
+    const auto descriptor = std::upper_bound(descriptors.begin(), descriptors.end(), dataOffset);
+    if (descriptor != descriptors.end() && *descriptor < bound) {
+        std::array<std::uint8_t, zip::descriptor::RecordSize> bytes{};
+        if (file.ReadAt(*descriptor, bytes).value_or(0) == bytes.size() &&
+            zip::readLe32(bytes, 8) == *descriptor - dataOffset)
+            return Target{{*zip::readLe32(bytes, 4), *zip::readLe32(bytes, 12)},
+                          *descriptor - dataOffset};
+    }
+    for (const auto& central : salvage::ReadCentralHeaders(file, centralHeaders))
+        if (central.name == name && central.method == zip::MethodDeflated &&
+            central.compressedSize <= bound - dataOffset)
+            return Target{{central.crc, central.uncompressedSize}, central.compressedSize};
+    return std::nullopt;
+}
+
+// The whole output of a deflated entry that one flipped bit spoilt, flipped back and checked.
+// failedAt is where inflate met the damage; for a part that inflated to its end with the wrong
+// CRC-32 (failedAt negative), the damage shows where its XML (in `inflatedPath`) stops making
+// sense.
+std::optional<std::vector<std::uint8_t>>
+mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataOffset,
+               std::int64_t failedAt, const std::string& inflatedPath)
+{
+    if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
+        target.expected.size > MaxMendedOutput)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(target.compressedSize));
+    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
+        return std::nullopt;
+    std::size_t shownAt = 0;
+    if (failedAt >= 0) {
+        shownAt = std::min(static_cast<std::size_t>(failedAt), data.size());
+    } else {
+        platform::CFile64 inflated;
+        const auto size = inflated.OpenRead(inflatedPath) ? inflated.Size() : std::nullopt;
+        if (!size || *size > static_cast<std::int64_t>(MaxMendedOutput))
+            return std::nullopt;
+        std::string text(static_cast<std::size_t>(*size), '\0');
+        if (inflated.ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+                .value_or(0) != text.size())
+            return std::nullopt;
+        const std::size_t sound = content::SoundLength(text);
+        const auto input =
+            sound < text.size() ? salvage::InputByteAtOutput(data, sound) : std::nullopt;
+        if (!input)
+            return std::nullopt;
+        shownAt = *input;
+    }
+    const std::size_t from = shownAt > FlipSearchBytes ? shownAt - FlipSearchBytes : 0;
+    const auto bit =
+        salvage::FindFlippedBit(data, from * 8, (shownAt + 1) * 8, target.expected, MaxFlipWork);
+    if (!bit)
+        return std::nullopt;
+    data[*bit / 8] ^= static_cast<std::uint8_t>(1u << (*bit % 8));
+    std::vector<std::uint8_t> output(target.expected.size);
+    zip::InflateStream stream;
+    std::span<const std::uint8_t> input = data;
+    std::size_t produced = 0;
+    for (auto status = zip::InflateStream::Status::Progress;
+         status == zip::InflateStream::Status::Progress;) {
+        const auto step = stream.Inflate(input, std::span(output).subspan(produced));
+        input = input.subspan(step.consumed);
+        produced += step.produced;
+        status = step.status;
+        if (status == zip::InflateStream::Status::StreamEnd)
+            return output;
+    }
+    return std::nullopt;
 }
 
 struct Inflated
@@ -257,14 +352,37 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         else
             expected.trailer = 0;
     }
+    // Only up to the next header: the data after it belongs to another entry.
+    const auto next =
+        std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
+    const std::int64_t bound = next != m_localHeaderOffsets.end() ? *next : fileSize;
+    std::int64_t claimEnd = ended ? dataOffset + consumed + expected.trailer : 0;
+    // A stream that one flipped bit spoilt comes back whole once that bit is found.
+    const bool spoilt =
+        (inflated.damaged && !ended) || (ended && state != EntryState::Intact && isXmlPart(name));
+    const auto target = spoilt ? targetOf(m_file, header, name, dataOffset, bound,
+                                          m_dataDescriptorOffsets, m_centralHeaderOffsets)
+                               : std::nullopt;
+    const bool checksOut = target && ended && target->expected.crc == crc &&
+                           target->expected.size == static_cast<std::uint32_t>(produced);
+    if (checksOut) {
+        state = EntryState::Intact; // its descriptor lies elsewhere than right after it
+    } else if (target) {
+        const std::int64_t failedAt = inflated.damaged ? consumed : -1;
+        if (const auto whole = mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary)) {
+            platform::CFile64 rewritten;
+            if (rewritten.Create(temporary, platform::CreateMode::Truncate) &&
+                rewritten.Write(*whole) && rewritten.CloseChecked()) {
+                produced = static_cast<std::int64_t>(whole->size());
+                state = EntryState::Intact;
+                claimEnd = dataOffset + target->compressedSize;
+            }
+        }
+    }
     // A stream damaged midway, or one that ran to its end but not to its size and CRC-32 (damage
     // that inflate read as codes), is picked up again after the damage.
-    if (isXmlPart(name) && ((inflated.damaged && !ended) ||
-                            (ended && expected.known && state != EntryState::Intact))) {
-        // Only up to the next header: the data after it belongs to another entry.
-        const auto next =
-            std::upper_bound(m_localHeaderOffsets.begin(), m_localHeaderOffsets.end(), dataOffset);
-        const std::int64_t bound = next != m_localHeaderOffsets.end() ? *next : fileSize;
+    if (state != EntryState::Intact && isXmlPart(name) &&
+        ((inflated.damaged && !ended) || (ended && expected.known))) {
         if (const auto text = readAcrossDamage(m_file, header, dataOffset, bound)) {
             platform::CFile64 whole;
             const bool written =
@@ -281,8 +399,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         return state;
     }
     setDosTime(temporary, header);
-    if (placeRecovered(temporary, workspacePath, *entry, state, true) && ended)
-        m_claimedUntil = std::max(m_claimedUntil, dataOffset + consumed + expected.trailer);
+    if (placeRecovered(temporary, workspacePath, *entry, state, true) && claimEnd > 0)
+        m_claimedUntil = std::max(m_claimedUntil, claimEnd);
     m_report.entries.push_back(
         {entry->Relative(), headerOffsetOf(header, dataOffset), header.method, state, produced});
     return state;

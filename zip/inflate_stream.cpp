@@ -60,6 +60,21 @@ bool InflateStream::RestartMidStream(std::span<const std::uint8_t> window, unsig
     return true;
 }
 
+InflateStream::InflateStream(Uninitialised) {}
+
+std::optional<InflateStream> InflateStream::Copy() const
+{
+    if (!m_stream)
+        return std::nullopt;
+    InflateStream copy{Uninitialised{}};
+    auto stream = std::make_unique<z_stream>();
+    if (inflateCopy(stream.get(), m_stream.get()) != Z_OK)
+        return std::nullopt;
+    copy.m_stream = std::move(stream);
+    copy.m_final = m_final;
+    return copy;
+}
+
 void InflateStream::release() noexcept
 {
     if (m_stream) {

@@ -42,6 +42,10 @@ public:
 
     [[nodiscard]] bool IsValid() const noexcept { return m_stream != nullptr; }
 
+    // A second stream in the same state as this one, window and pending bits included, to go on
+    // from here with other input; nothing when zlib could not copy it.
+    [[nodiscard]] std::optional<InflateStream> Copy() const;
+
     // Starts the stream afresh in the middle of deflate data: window stands in for the output
     // that came before (at most 32 KiB), and the low bitCount bits of bits are the first input
     // bits. False when zlib refuses; the stream then reports DataError until the next restart.
@@ -66,6 +70,10 @@ public:
     [[nodiscard]] std::optional<unsigned> UnusedBitsAtBlockEdge() const;
 
 private:
+    struct Uninitialised
+    {};
+    explicit InflateStream(Uninitialised);
+
     void release() noexcept;
 
     // zlib's state points back at its z_stream, so the stream lives on the heap and never moves.

@@ -80,6 +80,17 @@ TEST(XmlRepair, GarbledBytesDoNotCostTheRestOfThePart)
     EXPECT_NE(text.find("Ve\xEF\xBF\xBD"), std::string::npos) << text;
 }
 
+TEST(XmlRepair, AnAttributeGivenTwiceCostsOnlyItsSecondCopy)
+{
+    TempDir dir;
+    std::string twice = Content;
+    twice.replace(twice.find("<draw:page draw:name=\"page1\">"), 29,
+                  "<draw:page draw:name=\"page1\" draw:name=\"page2\">");
+    const std::string text = repaired(dir, twice, XmlRepairResult::Repaired);
+    EXPECT_NE(text.find("<draw:page draw:name=\"page1\">"), std::string::npos) << text;
+    EXPECT_NE(text.find("Pond and roses"), std::string::npos) << text;
+}
+
 TEST(XmlRepair, ReplacesAReadOnlyPart)
 {
     TempDir dir;

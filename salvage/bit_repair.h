@@ -1,0 +1,32 @@
+// Mends a deflated entry spoilt by one flipped bit. The damage shows where it is only roughly:
+// inflate stumbles, or the text it gives stops making sense, a little after the flip. Each bit
+// shortly before that point is flipped back in turn and the stream inflated to its end; the one
+// flip after which the output has the entry's size and CRC-32 is the damage, and the entry
+// comes back whole and checked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace salvage {
+
+struct Checksum
+{
+    std::uint32_t crc = 0;
+    std::uint32_t size = 0;
+};
+
+// The bit of data within [fromBit, toBit) whose flip makes data inflate to exactly `expected`;
+// nothing when no single flip there does, or when trying would inflate more than maxWork bytes.
+[[nodiscard]] std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data,
+                                                        std::size_t fromBit, std::size_t toBit,
+                                                        Checksum expected, std::size_t maxWork);
+
+// The input byte of data in which inflating it gives its first `output` bytes: where output
+// at that point came from. Nothing when the stream ends or fails sooner.
+[[nodiscard]] std::optional<std::size_t> InputByteAtOutput(std::span<const std::uint8_t> data,
+                                                           std::size_t output);
+
+} // namespace salvage
