@@ -96,11 +96,45 @@ def damaged_copies(drawing):
     zeroed = bytearray(data)
     zeroed[start:start + picture.compress_size] = bytes(picture.compress_size)
 
+    def span(name):
+        """Where the entry's local header starts and its compressed data starts and ends."""
+        info = archive.getinfo(name)
+        name_length, extra_length = struct.unpack_from("<HH", data, info.header_offset + 26)
+        first = info.header_offset + 30 + name_length + extra_length
+        return info.header_offset, first, first + info.compress_size
+
+    def changed(edits):
+        copy = bytearray(data)
+        for at, replacement in edits:
+            copy[at:at + len(replacement)] = replacement
+        return bytes(copy)
+
+    content_header, content_start, content_end = span("content.xml")
+    content_middle = (content_start + content_end) // 2
+    styles_header, _, styles_end = span("styles.xml")
+    manifest_header, _, manifest_end = span("META-INF/manifest.xml")
+    wiped = min(200, (content_end - content_start) // 4)
+    flipped = bytearray(data)
+    flipped[content_middle] ^= 0x08
+
     return {
+        # Offsets and sizes lost or shifted: entries are found by their own headers.
         "no_directory.odg": data[:directory_offset],
-        "picture_zeroed.odg": bytes(zeroed),
         "junk_before.odg": junk(4096, 1) + data,
         "junk_after.odg": data + junk(4096, 2),
+        "chunk_cut.odg": data[:len(data) // 2] + data[len(data) // 2 + 2048:],
+        # A picture lost: references to it go.
+        "picture_zeroed.odg": bytes(zeroed),
+        # The manifest or the styles part lost: rebuilt.
+        "manifest_lost.odg": changed([(manifest_header, bytes(manifest_end - manifest_header))]),
+        "styles_lost.odg": changed([(styles_header, bytes(styles_end - styles_header))]),
+        # The content part's header destroyed: found through the central directory.
+        "header_overwritten.odg": changed([(content_header, junk(40, 3))]),
+        # The content part cut short, wiped midway or one bit flipped: kept up to the damage,
+        # picked up after it, or mended.
+        "content_cut_short.odg": data[:content_middle],
+        "content_wiped.odg": changed([(content_middle - wiped // 2, bytes(wiped))]),
+        "content_bit_flipped.odg": bytes(flipped),
     }
 
 
