@@ -250,14 +250,17 @@ SoundPrefix soundPrefixOf(std::string_view before, char filler)
     for (std::size_t at = 0; at < before.size();) {
         const Token token = tokens.next(at);
         if (token.kind == Kind::Text) {
-            const std::size_t lost = before.find(filler, token.begin);
-            std::size_t end = std::min(lost, token.end);
+            const std::size_t lost =
+                before.substr(token.begin, token.end - token.begin).find(filler);
+            std::size_t end = lost == std::string_view::npos ? token.end : token.begin + lost;
             // Text cut off by the end or by filler may end in half a reference.
-            const std::size_t ampersand = before.rfind('&', end == 0 ? 0 : end - 1);
-            const bool cut = end != token.end || token.end == before.size();
-            if (cut && ampersand != std::string_view::npos && ampersand >= token.begin &&
-                before.find(';', ampersand) >= end)
-                end = ampersand;
+            if (end != token.end || token.end == before.size()) {
+                const std::string_view kept = before.substr(token.begin, end - token.begin);
+                const std::size_t ampersand = kept.rfind('&');
+                if (ampersand != std::string_view::npos &&
+                    kept.find(';', ampersand) == std::string_view::npos)
+                    end = token.begin + ampersand;
+            }
             if (!sound.open.empty() || end == token.end)
                 sound.length = end;
             if (end != token.end)

@@ -154,6 +154,9 @@ private:
     // Signatures below this offset lie inside the data of an entry already recovered whole, so
     // they are bytes of that data, not headers.
     std::int64_t m_claimedUntil = 0;
+    // Inflating left for finding flipped bits in this file: a file damaged all over would
+    // otherwise be searched bit by bit in every entry.
+    std::size_t m_flipWorkLeft = std::size_t{64} << 20;
     // The state of the copy each workspace path holds, for choosing between duplicates.
     std::map<std::string, EntryState> m_placedStates;
     std::string m_outputPath;

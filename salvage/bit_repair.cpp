@@ -60,8 +60,9 @@ std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data, st
 
     std::vector<std::uint8_t> rest(data.begin() + static_cast<std::ptrdiff_t>(checkpoint),
                                    data.end());
+    // The flip most likely lies just before where the damage showed: the last bits first.
     std::size_t work = 0;
-    for (std::size_t bit = fromBit; bit < toBit && work <= maxWork; ++bit) {
+    for (std::size_t bit = toBit; bit-- > fromBit && work <= maxWork;) {
         auto stream = before.Copy();
         if (!stream)
             return std::nullopt;

@@ -20,6 +20,7 @@ struct Checksum
 
 // The bit of data within [fromBit, toBit) whose flip makes data inflate to exactly `expected`;
 // nothing when no single flip there does, or when trying would inflate more than maxWork bytes.
+// The last bits are tried first.
 [[nodiscard]] std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data,
                                                         std::size_t fromBit, std::size_t toBit,
                                                         Checksum expected, std::size_t maxWork);

@@ -462,6 +462,8 @@ constexpr std::size_t ZeroRunLookBack = 512;
 // symbols, a few tens of kilobytes of compressed text at most.
 constexpr std::size_t BlockSearchSpan = std::size_t{1} << 20;
 constexpr std::size_t OutputChunk = 65536;
+// How much text on each side of lost bytes is learned from to guess them.
+constexpr std::size_t ModelSpan = std::size_t{1} << 20;
 
 // One run of inflate over input until it ends, fails or has given maxOutput bytes, noting the
 // input bit at which each new block begins.
@@ -588,6 +590,10 @@ std::vector<std::uint8_t> inflateWith(std::span<const std::uint8_t> input,
 void fillLostBytes(std::span<const std::uint8_t> input, const GapWindow& gap,
                    std::span<const std::uint8_t> before, std::vector<std::uint8_t>& piece)
 {
+    // Without the number of lost bytes the text before them is not where the copies point, and
+    // guesses from the copies alone are seldom clear enough to be worth the work.
+    if (!gap.adjacent)
+        return;
     const auto low = inflateWith(
         input, gap.with([](std::size_t i) { return static_cast<std::uint8_t>(i); }), piece.size());
     const auto high = inflateWith(
@@ -600,10 +606,13 @@ void fillLostBytes(std::span<const std::uint8_t> input, const GapWindow& gap,
     for (std::size_t i = 0; i < piece.size(); ++i)
         if (piece[i] != other[i])
             source[i] = static_cast<std::int32_t>(high[i] << 8 | low[i]);
-    // The model learns from the text before, which borders the lost bytes only when their
-    // number is known.
-    std::vector<std::uint8_t> context(before.begin(), before.end());
-    const auto guesses = GuessLostBytes(context, gap.lost, piece, source, gap.adjacent);
+    // The model learns from the text around the lost bytes (the text before borders them only
+    // when their number is known); a stretch of that text on each side is plenty to learn from
+    // and keeps the model small for parts of any size.
+    const auto context = before.last(std::min(before.size(), ModelSpan));
+    const std::size_t learned = std::min(piece.size(), ModelSpan);
+    const auto guesses = GuessLostBytes(context, gap.lost, std::span(piece).first(learned),
+                                        std::span(source).first(learned), gap.adjacent);
     for (std::size_t i = 0; i < piece.size(); ++i)
         if (source[i] != KnownByte && guesses[static_cast<std::size_t>(source[i])] >= 0)
             piece[i] = static_cast<std::uint8_t>(guesses[static_cast<std::size_t>(source[i])]);

@@ -118,7 +118,7 @@ std::optional<std::string> readAcrossDamage(platform::CFile64& file,
 constexpr std::int64_t MaxMendedInput = std::int64_t{16} << 20;
 constexpr std::uint32_t MaxMendedOutput = std::uint32_t{64} << 20;
 constexpr std::size_t FlipSearchBytes = 256;
-constexpr std::size_t MaxFlipWork = std::size_t{256} << 20;
+constexpr std::size_t MaxFlipWork = std::size_t{16} << 20;
 
 // What a deflated entry must inflate to, and how many compressed bytes should do it: from its
 // local header, from the data descriptor before the next header (whose compressed size must
@@ -157,7 +157,7 @@ std::optional<Target> targetOf(platform::CFile64& file, const salvage::LocalHead
 // sense.
 std::optional<std::vector<std::uint8_t>>
 mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataOffset,
-               std::int64_t failedAt, const std::string& inflatedPath)
+               std::int64_t failedAt, const std::string& inflatedPath, std::size_t& workLeft)
 {
     if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
         target.expected.size > MaxMendedOutput)
@@ -185,8 +185,17 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
         shownAt = *input;
     }
     const std::size_t from = shownAt > FlipSearchBytes ? shownAt - FlipSearchBytes : 0;
+    // A wiped stretch there is damage of another kind: no single flip undoes it.
+    constexpr std::size_t WipedRun = 16;
+    const auto searched = std::span(data).subspan(from, std::min(data.size(), shownAt + 1) - from);
+    if (std::search_n(searched.begin(), searched.end(), WipedRun, std::uint8_t{0}) !=
+        searched.end())
+        return std::nullopt;
+    const std::size_t work = std::min(workLeft, MaxFlipWork);
     const auto bit =
-        salvage::FindFlippedBit(data, from * 8, (shownAt + 1) * 8, target.expected, MaxFlipWork);
+        salvage::FindFlippedBit(data, from * 8, (shownAt + 1) * 8, target.expected, work);
+    // A search that found nothing used its whole share, or near enough.
+    workLeft -= bit ? 0 : work;
     if (!bit)
         return std::nullopt;
     data[*bit / 8] ^= static_cast<std::uint8_t>(1u << (*bit % 8));
@@ -369,7 +378,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         state = EntryState::Intact; // its descriptor lies elsewhere than right after it
     } else if (target) {
         const std::int64_t failedAt = inflated.damaged ? consumed : -1;
-        if (const auto whole = mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary)) {
+        if (const auto whole =
+                mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary, m_flipWorkLeft)) {
             platform::CFile64 rewritten;
             if (rewritten.Create(temporary, platform::CreateMode::Truncate) &&
                 rewritten.Write(*whole) && rewritten.CloseChecked()) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 namespace salvage {
 
@@ -36,7 +35,43 @@ std::uint64_t keyOf(const int* context, std::size_t order, Direction direction)
     return hash;
 }
 
-// How often each byte follows (or precedes) each context of MinOrder to MaxOrder known bytes.
+// Votes for the value of one lost byte; only the bytes voted for are looked at and reset.
+class Votes
+{
+public:
+    void add(std::uint8_t byte, double weight)
+    {
+        if (m_weight[byte] == 0)
+            m_touched.push_back(byte);
+        m_weight[byte] += weight;
+    }
+
+    // The byte with most votes when it has minShare of more than minTotal votes; -1 otherwise.
+    // Clears the votes.
+    int takeWinner(double minShare, double minTotal)
+    {
+        double total = 0;
+        int best = -1;
+        for (const std::uint8_t byte : m_touched) {
+            total += m_weight[byte];
+            if (best < 0 || m_weight[byte] > m_weight[static_cast<std::size_t>(best)])
+                best = byte;
+        }
+        const bool clear = best >= 0 && total > minTotal &&
+                           m_weight[static_cast<std::size_t>(best)] >= minShare * total;
+        for (const std::uint8_t byte : m_touched)
+            m_weight[byte] = 0;
+        m_touched.clear();
+        return clear ? best : -1;
+    }
+
+private:
+    std::array<double, 256> m_weight{};
+    std::vector<std::uint8_t> m_touched;
+};
+
+// How often each byte follows (or precedes) each context of MinOrder to MaxOrder known bytes:
+// one sorted list of (context, byte) pairs, so that building it costs no allocation per context.
 class ContextModel
 {
 public:
@@ -47,16 +82,19 @@ public:
                 continue;
             for (std::size_t order = MinOrder; order <= MaxOrder; ++order) {
                 if (at >= order && known(text, at - order, order))
-                    add(keyOf(&text[at - order], order, Direction::Forward), text[at]);
+                    m_seen.emplace_back(keyOf(&text[at - order], order, Direction::Forward),
+                                        static_cast<std::uint8_t>(text[at]));
                 if (at + order < text.size() && known(text, at + 1, order))
-                    add(keyOf(&text[at + 1], order, Direction::Backward), text[at]);
+                    m_seen.emplace_back(keyOf(&text[at + 1], order, Direction::Backward),
+                                        static_cast<std::uint8_t>(text[at]));
             }
         }
+        std::sort(m_seen.begin(), m_seen.end());
     }
 
     // Adds the model's votes for the byte at `at` of text, from its longest known context on
     // each side.
-    void vote(const std::vector<int>& text, std::size_t at, std::array<double, 256>& votes) const
+    void vote(const std::vector<int>& text, std::size_t at, Votes& votes) const
     {
         for (std::size_t order = std::min(MaxOrder, at); order >= MinOrder; --order) {
             if (!known(text, at - order, order))
@@ -74,8 +112,6 @@ public:
     }
 
 private:
-    using Counts = std::vector<std::pair<std::uint8_t, std::uint32_t>>;
-
     static bool known(const std::vector<int>& text, std::size_t from, std::size_t count)
     {
         return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(from),
@@ -83,31 +119,20 @@ private:
                            [](int b) { return b >= 0; });
     }
 
-    void add(std::uint64_t key, int byte)
+    bool addVotes(std::uint64_t key, std::size_t order, Votes& votes) const
     {
-        Counts& counts = m_counts[key];
-        const auto it = std::find_if(counts.begin(), counts.end(),
-                                     [&](const auto& c) { return c.first == byte; });
-        if (it != counts.end())
-            ++it->second;
-        else
-            counts.emplace_back(static_cast<std::uint8_t>(byte), 1);
-    }
-
-    bool addVotes(std::uint64_t key, std::size_t order, std::array<double, 256>& votes) const
-    {
-        const auto found = m_counts.find(key);
-        if (found == m_counts.end())
+        const auto [first, last] = std::equal_range(
+            m_seen.begin(), m_seen.end(), std::pair<std::uint64_t, std::uint8_t>(key, 0),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (first == last)
             return false;
-        double total = 0;
-        for (const auto& [byte, count] : found->second)
-            total += count;
-        for (const auto& [byte, count] : found->second)
-            votes[byte] += static_cast<double>(order) * count / total;
+        const double share = static_cast<double>(order) / static_cast<double>(last - first);
+        for (auto it = first; it != last; ++it)
+            votes.add(it->second, share);
         return true;
     }
 
-    std::unordered_map<std::uint64_t, Counts> m_counts;
+    std::vector<std::pair<std::uint64_t, std::uint8_t>> m_seen;
 };
 
 } // namespace
@@ -145,34 +170,43 @@ std::vector<int> GuessLostBytes(std::span<const std::uint8_t> before, std::size_
 
     const ContextModel model(text);
     std::vector<int> guesses(lostCount, -1);
-    std::vector<char> pending(lostCount, 1);
-    for (int round = 0; round < MaxRounds; ++round) {
+    Votes votes;
+    // At first only lost bytes that are copied, or that border the text before, can have any
+    // known context; the others wake up as guesses next to them come in.
+    std::vector<char> pending(lostCount, 0);
+    for (std::size_t lost = 0; lost < lostCount; ++lost)
+        pending[lost] = uses[lost].size() > 1 || (adjacent && lost < MaxOrder) ? 1 : 0;
+    std::vector<std::size_t> waiting;
+    for (std::size_t lost = 0; lost < lostCount; ++lost)
+        if (pending[lost])
+            waiting.push_back(lost);
+    for (int round = 0; round < MaxRounds && !waiting.empty(); ++round) {
         std::vector<std::pair<std::size_t, int>> found;
-        for (std::size_t lost = 0; lost < lostCount; ++lost) {
-            if (!pending[lost] || guesses[lost] >= 0)
-                continue;
+        for (const std::size_t lost : waiting) {
             pending[lost] = 0;
-            std::array<double, 256> votes{};
+            if (guesses[lost] >= 0)
+                continue;
             for (const std::size_t at : uses[lost])
                 model.vote(text, at, votes);
-            const auto best = std::max_element(votes.begin(), votes.end());
-            double total = 0;
-            for (const double v : votes)
-                total += v;
-            if (total > MinVotes && *best >= MinShare * total)
-                found.emplace_back(lost, static_cast<int>(best - votes.begin()));
+            if (const int best = votes.takeWinner(MinShare, MinVotes); best >= 0)
+                found.emplace_back(lost, best);
         }
-        if (found.empty())
-            break;
+        waiting.clear();
         for (const auto& [lost, byte] : found) {
             guesses[lost] = byte;
             for (const std::size_t at : uses[lost]) {
                 text[at] = byte;
                 const std::size_t from = at >= MaxOrder ? at - MaxOrder : 0;
                 const std::size_t to = std::min(text.size(), at + MaxOrder + 1);
-                for (std::size_t near = from; near < to; ++near)
-                    if (lostOf[near] >= 0)
-                        pending[static_cast<std::size_t>(lostOf[near])] = 1;
+                for (std::size_t near = from; near < to; ++near) {
+                    if (lostOf[near] < 0)
+                        continue;
+                    const auto woken = static_cast<std::size_t>(lostOf[near]);
+                    if (!pending[woken] && guesses[woken] < 0) {
+                        pending[woken] = 1;
+                        waiting.push_back(woken);
+                    }
+                }
             }
         }
     }
