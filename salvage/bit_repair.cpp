@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 namespace salvage {
@@ -76,6 +78,58 @@ std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data, st
             return bit;
     }
     return std::nullopt;
+}
+
+std::optional<std::size_t> FindFlippedBitByCrc(std::span<const std::uint8_t> data,
+                                               std::uint32_t expected)
+{
+    // Changing a message by e changes its CRC-32 by the CRC-32 of e with a zero start and no
+    // final inversion. For one bit b of byte k that is the register after the byte 1 << b,
+    // taken on through the n - 1 - k zero bytes after it: walked back from the last byte.
+    const std::uint32_t difference =
+        static_cast<std::uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size()))) ^
+        expected;
+    if (difference == 0 || data.empty() || data.size() >= (std::size_t{1} << 26))
+        return std::nullopt;
+    const z_crc_t* table = get_crc_table();
+    std::array<std::uint32_t, 8> registers{};
+    for (unsigned bit = 0; bit < 8; ++bit)
+        registers[bit] = static_cast<std::uint32_t>(table[1u << bit]);
+    for (std::size_t fromEnd = 0; fromEnd < data.size(); ++fromEnd) {
+        for (unsigned bit = 0; bit < 8; ++bit) {
+            if (registers[bit] == difference)
+                return (data.size() - 1 - fromEnd) * 8 + bit;
+            registers[bit] =
+                static_cast<std::uint32_t>(table[registers[bit] & 0xFFu]) ^ (registers[bit] >> 8);
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsSoundPng(std::span<const std::uint8_t> data)
+{
+    static constexpr std::array<std::uint8_t, 8> Signature = {0x89, 'P',  'N',  'G',
+                                                              '\r', '\n', 0x1A, '\n'};
+    if (data.size() < Signature.size() ||
+        !std::equal(Signature.begin(), Signature.end(), data.begin()))
+        return false;
+    const auto big32 = [&](std::size_t at) {
+        return std::uint32_t{data[at]} << 24 | std::uint32_t{data[at + 1]} << 16 |
+               std::uint32_t{data[at + 2]} << 8 | std::uint32_t{data[at + 3]};
+    };
+    for (std::size_t at = Signature.size(); data.size() - at >= 12;) {
+        const std::size_t length = big32(at);
+        if (length > data.size() - at - 12)
+            return false;
+        const auto typed = data.subspan(at + 4, 4 + length);
+        if (static_cast<std::uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))) !=
+            big32(at + 8 + length))
+            return false;
+        if (std::equal(typed.begin(), typed.begin() + 4, "IEND"))
+            return true;
+        at += 12 + length;
+    }
+    return false;
 }
 
 std::optional<std::size_t> InputByteAtOutput(std::span<const std::uint8_t> data, std::size_t output)

@@ -25,6 +25,16 @@ struct Checksum
                                                         std::size_t fromBit, std::size_t toBit,
                                                         Checksum expected, std::size_t maxWork);
 
+// The bit of stored data whose flip gives it the CRC-32 `expected`, found from how far its
+// CRC-32 is off: a CRC-32 tells apart every single-bit change of a message shorter than 512 MiB.
+// Several flipped bits can pass for one, so the caller must check the result another way or
+// keep to messages short enough that this is unlikely.
+[[nodiscard]] std::optional<std::size_t> FindFlippedBitByCrc(std::span<const std::uint8_t> data,
+                                                             std::uint32_t expected);
+
+// Whether data is a PNG file whose chunks all carry their right CRC-32, up to its end chunk.
+[[nodiscard]] bool IsSoundPng(std::span<const std::uint8_t> data);
+
 // The input byte of data in which inflating it gives its first `output` bytes: where output
 // at that point came from. Nothing when the stream ends or fails sooner.
 [[nodiscard]] std::optional<std::size_t> InputByteAtOutput(std::span<const std::uint8_t> data,

@@ -215,6 +215,31 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
     return std::nullopt;
 }
 
+// Stored entries up to this size are read whole to look for one flipped bit; a PNG is trusted
+// once its own chunk checksums agree, anything else only when it is small enough that several
+// flipped bits passing for one is out of the question.
+constexpr std::int64_t MaxMendedStored = std::int64_t{64} << 20;
+constexpr std::int64_t MaxUncheckedMend = std::int64_t{64} << 10;
+
+// The stored entry's bytes with the one flipped bit that spoilt them put right; empty when
+// that cannot be done and trusted.
+std::vector<std::uint8_t> mendStoredFlip(platform::CFile64& file, std::int64_t dataOffset,
+                                         std::int64_t size, std::uint32_t expectedCrc)
+{
+    if (size <= 0 || size > MaxMendedStored)
+        return {};
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
+        return {};
+    const auto bit = salvage::FindFlippedBitByCrc(data, expectedCrc);
+    if (!bit)
+        return {};
+    data[*bit / 8] ^= static_cast<std::uint8_t>(1u << (*bit % 8));
+    if (!salvage::IsSoundPng(data) && size > MaxUncheckedMend)
+        return {};
+    return data;
+}
+
 struct Inflated
 {
     std::uint32_t crc = 0;     // of the output
@@ -444,7 +469,11 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
         crc = updateCrc(crc, std::span(buffer.data(), got));
         done += static_cast<std::int64_t>(got);
     }
-    if (crc != header.crc)
+    // One flipped bit is put right when the result can be trusted (see mendStoredFlip).
+    const std::vector<std::uint8_t> mended =
+        crc == header.crc ? std::vector<std::uint8_t>{}
+                          : mendStoredFlip(m_file, dataOffset, size, header.crc);
+    if (crc != header.crc && mended.empty())
         return EntryState::Empty;
 
     const std::string temporary = folder + std::string(InflatingName);
@@ -452,8 +481,8 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
     platform::CFile64 out;
     if (!out.Create(temporary, platform::CreateMode::NewOnly))
         return EntryState::Empty;
-    bool written = true;
-    for (std::int64_t done = 0; written && done < size;) {
+    bool written = mended.empty() || out.Write(mended);
+    for (std::int64_t done = mended.empty() ? 0 : size; written && done < size;) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(size - done, static_cast<std::int64_t>(ChunkSize)));
         const std::size_t got =

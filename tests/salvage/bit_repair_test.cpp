@@ -170,3 +170,95 @@ INSTANTIATE_TEST_SUITE_P(Cases, FlippedEntry, testing::Values(Outcome::Fails, Ou
                          });
 
 } // namespace
+
+namespace {
+
+// A PNG file made of chunks with their CRC-32s; its picture data is noise, as IsSoundPng only
+// reads the chunks.
+Bytes pngOf(std::size_t dataSize)
+{
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&](const char* type, const Bytes& data) {
+        for (const int shift : {24, 16, 8, 0})
+            png.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+        const std::size_t typed = png.size();
+        png.insert(png.end(), type, type + 4);
+        png.insert(png.end(), data.begin(), data.end());
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, png.data() + typed, static_cast<uInt>(png.size() - typed)));
+        for (const int shift : {24, 16, 8, 0})
+            png.push_back(static_cast<std::uint8_t>(crc >> shift));
+    };
+    chunk("IHDR", Bytes{0, 0, 1, 0, 0, 0, 1, 0, 8, 2, 0, 0, 0});
+    chunk("IDAT", testsupport::noise(dataSize, 31));
+    chunk("IEND", {});
+    return png;
+}
+
+std::uint32_t crcOf(const Bytes& data)
+{
+    return static_cast<std::uint32_t>(crc32(0, data.data(), static_cast<uInt>(data.size())));
+}
+
+TEST(FlippedStoredBit, FoundFromHowFarTheCrcIsOff)
+{
+    const Bytes original = testsupport::noise(100000, 5);
+    for (const std::size_t bit : {std::size_t{0}, std::size_t{7}, std::size_t{412345},
+                                  original.size() * 8 - 1}) {
+        Bytes damaged = original;
+        damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+        EXPECT_EQ(salvage::FindFlippedBitByCrc(damaged, crcOf(original)), bit);
+    }
+    EXPECT_FALSE(salvage::FindFlippedBitByCrc(original, crcOf(original)));
+}
+
+TEST(FlippedStoredBit, PngChunksTellAWrongMendFromARightOne)
+{
+    const Bytes png = pngOf(5000);
+    EXPECT_TRUE(salvage::IsSoundPng(png));
+    Bytes damaged = png;
+    damaged[2000] ^= 0x04;
+    EXPECT_FALSE(salvage::IsSoundPng(damaged));
+    EXPECT_FALSE(salvage::IsSoundPng(Bytes(png.begin(), png.end() - 12))); // no end chunk
+}
+
+struct StoredFlip
+{
+    const char* name;
+    Bytes (*make)();
+    bool mended;
+};
+
+const StoredFlip StoredFlips[] = {
+    // Large enough that only the PNG's own checksums make a mend trustworthy.
+    {"PngPicture", [] { return pngOf(200000); }, true},
+    {"LargeUncheckableFile", [] { return testsupport::noise(200000, 8); }, false},
+    {"SmallFile", [] { return testsupport::noise(3000, 9); }, true},
+};
+
+class FlippedStoredEntry : public SalvageTest, public testing::WithParamInterface<StoredFlip>
+{
+};
+
+TEST_P(FlippedStoredEntry, ComesBackIntactWhenTheMendCanBeTrusted)
+{
+    const Bytes picture = GetParam().make();
+    auto zip = ZipBuilder()
+                   .add({.name = "Pictures/p.png", .data = picture, .method = 0})
+                   .add({.name = "meta.xml", .data = testsupport::bytesOf("<meta/>\n")})
+                   .build();
+    zip.bytes[zip.dataOffsets[0] + picture.size() / 2] ^= 0x20;
+    salvage(zip.bytes);
+    const auto& entries = repairer.Report().entries;
+    const auto report = std::find_if(entries.rbegin(), entries.rend(), [](const EntryReport& e) {
+        return e.name == "Pictures/p.png";
+    });
+    ASSERT_NE(report, entries.rend());
+    EXPECT_EQ(report->state == EntryState::Intact, GetParam().mended);
+    EXPECT_EQ(file("Pictures/p.png") == picture, GetParam().mended);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FlippedStoredEntry, testing::ValuesIn(StoredFlips),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
