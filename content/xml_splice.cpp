@@ -101,16 +101,39 @@ private:
         return m_text.substr(at, end - at);
     }
 
-    // Skips to the '>' that ends a tag damaged by filler; a '<' first means the tag is lost.
+    // Where what is left of a tag that filler runs through ends: at its '>' when one shows
+    // before the next tag; else where text that is no part of a tag (no '=' or quote in it)
+    // comes out of the filler; else at the next tag. The stretch at `from` belongs to the tag.
+    [[nodiscard]] std::size_t restOfTag(std::size_t from) const
+    {
+        const std::string stops{m_filler, '<'};
+        for (std::size_t at = from, first = 1; at < m_text.size(); first = 0) {
+            while (!first && at < m_text.size() && m_text[at] == m_filler)
+                ++at;
+            const std::size_t end = std::min(m_text.find_first_of(stops, at), m_text.size());
+            const std::string_view piece = m_text.substr(at, end - at);
+            if (const std::size_t close = piece.find('>'); close != std::string_view::npos)
+                return at + close + 1;
+            if (!first && piece.find_first_of("=\"") == std::string_view::npos)
+                return at;
+            if (end >= m_text.size() || m_text[end] == '<')
+                return end;
+            at = end;
+        }
+        return m_text.size();
+    }
+
+    // Skips what is left of a tag damaged by filler; without filler it is no tag at all.
     [[nodiscard]] Token damagedTag(Kind kind, std::size_t at, std::size_t from) const
     {
         const std::size_t close = m_text.find_first_of("<>", from);
-        if (close == std::string_view::npos || m_text[close] == '<' || !hasFiller(at, close))
-            return {Kind::Broken, at,   close == std::string_view::npos ? m_text.size() : close,
-                    {},           true, {}};
-        if (kind == Kind::Start && close > at && m_text[close - 1] == '/')
+        const std::size_t stop = close == std::string_view::npos ? m_text.size() : close;
+        if (!hasFiller(at, stop))
+            return {Kind::Broken, at, stop, {}, true, {}};
+        const std::size_t end = restOfTag(from);
+        if (kind == Kind::Start && end > at + 1 && m_text[end - 1] == '>' && m_text[end - 2] == '/')
             kind = Kind::Empty;
-        return {kind, at, close + 1, {}, true, {}};
+        return {kind, at, end, {}, true, {}};
     }
 
     [[nodiscard]] Token endTag(std::size_t at) const
@@ -125,8 +148,7 @@ private:
         const std::size_t close = std::min(m_text.find_first_of("<>", at + 2), m_text.size());
         if (!hasFiller(at, close))
             return {Kind::Broken, at, close, {}, false, {}};
-        const std::size_t end = close < m_text.size() && m_text[close] == '>' ? close + 1 : close;
-        return {Kind::End, at, end, {}, true, {}};
+        return {Kind::End, at, restOfTag(at + 2), {}, true, {}};
     }
 
     [[nodiscard]] Token startTag(std::size_t at) const
@@ -145,7 +167,7 @@ private:
                 m_text.substr(from, 1) != std::string_view(&m_filler, 1))
                 return Token{Kind::Broken, at,    std::min(m_text.find('<', from), m_text.size()),
                              {},           false, {}};
-            token.end = std::min(m_text.find('<', from), m_text.size());
+            token.end = restOfTag(from);
             token.damaged = true;
             token.mended = kept + ">";
             return token;
@@ -240,6 +262,8 @@ struct SoundPrefix
     std::vector<std::string> open;
     bool complete = false; // the root element is closed: nothing can follow
     std::map<std::string, std::set<std::string, std::less<>>, std::less<>> children;
+    std::set<std::string, std::less<>> textHolders; // elements seen holding words
+    std::string_view rootTag;                       // the root's start tag as written
 };
 
 SoundPrefix soundPrefixOf(std::string_view before, char filler)
@@ -263,6 +287,9 @@ SoundPrefix soundPrefixOf(std::string_view before, char filler)
             }
             if (!sound.open.empty() || end == token.end)
                 sound.length = end;
+            const std::string_view words = before.substr(token.begin, end - token.begin);
+            if (!sound.open.empty() && words.find_first_not_of(" \t\r\n") != std::string_view::npos)
+                sound.textHolders.emplace(sound.open.back());
             if (end != token.end)
                 break;
         } else if (token.damaged || token.kind == Kind::Broken ||
@@ -270,6 +297,8 @@ SoundPrefix soundPrefixOf(std::string_view before, char filler)
                     (sound.open.empty() || sound.open.back() != token.name))) {
             break;
         } else {
+            if (token.kind == Kind::Start && sound.open.empty() && !rootSeen)
+                sound.rootTag = before.substr(token.begin, token.end - token.begin);
             if (token.kind == Kind::Start || token.kind == Kind::Empty) {
                 sound.children[sound.open.empty() ? std::string() : sound.open.back()].emplace(
                     token.name);
@@ -308,9 +337,18 @@ public:
     {
         auto& open = m_sound.open;
         switch (token.kind) {
-        case Kind::Text:
-            m_result += cleanText(raw, filler);
+        case Kind::Text: {
+            std::string text = cleanText(raw, filler);
+            // Words whose element was lost with the gap would sit where nothing shows them.
+            const bool words = text.find_first_not_of(" \t\r\n") != std::string::npos;
+            const auto& holders = m_sound.textHolders;
+            if (words && !holders.empty() &&
+                (open.empty() || holders.find(open.back()) == holders.end()))
+                m_orphans.push_back(std::move(text));
+            else
+                m_result += text;
             break;
+        }
         case Kind::Other:
             if (!token.damaged)
                 m_result += raw;
@@ -339,12 +377,41 @@ public:
         return !open.empty();
     }
 
+    // Puts the words that lost their element into a text box of their own on the page they
+    // came with, so that they are there to be seen and copied. A part whose page is not open,
+    // or whose root does not bind the names a text box needs, keeps them out.
+    void placeOrphans()
+    {
+        auto& open = m_sound.open;
+        const auto page = std::find(open.rbegin(), open.rend(), std::string_view("draw:page"));
+        const std::string_view root = m_sound.rootTag;
+        if (m_orphans.empty() || page == open.rend() ||
+            root.find("xmlns:draw=") == std::string_view::npos ||
+            root.find("xmlns:text=") == std::string_view::npos ||
+            root.find("xmlns:svg=") == std::string_view::npos) {
+            m_orphans.clear();
+            return;
+        }
+        closeDownTo(static_cast<std::size_t>(open.rend() - page));
+        // Tall enough for its paragraphs at an ordinary size, within an A4 page.
+        const std::size_t height = std::clamp<std::size_t>(m_orphans.size(), 2, 27);
+        m_result += "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"" +
+                    std::to_string(height) + "cm\" svg:x=\"1cm\" svg:y=\"1cm\"><draw:text-box>";
+        for (const std::string& text : m_orphans)
+            m_result += "<text:p>" + text + "</text:p>";
+        m_result += "</draw:text-box></draw:frame>";
+        m_orphans.clear();
+    }
+
 private:
-    // Ends the open elements inside the one at `depth`, and that one too.
+    // Ends the open elements inside the one at `depth`, and that one too; a page gets the
+    // words that lost their element before it ends.
     void closeDownTo(std::size_t depth)
     {
         auto& open = m_sound.open;
         while (open.size() > depth) {
+            if (open.back() == "draw:page" && !m_orphans.empty())
+                placeOrphans();
             m_result += "</" + open.back() + ">";
             open.pop_back();
         }
@@ -377,6 +444,7 @@ private:
 
     SoundPrefix& m_sound;
     std::string& m_result;
+    std::vector<std::string> m_orphans; // words that lost their element
 };
 
 } // namespace
@@ -408,6 +476,7 @@ std::string SpliceAfterGap(std::string_view before, std::string_view after, char
             break;
         at = token.end;
     }
+    mender.placeOrphans();
     return result;
 }
 

@@ -22,7 +22,18 @@ constexpr SpliceCase Cases[] = {
      "three</p></s><s><p>four</p></s></pg></d>",
      "<d><pg><s><p>one two three</p></s><s><p>four</p></s></pg></d>"},
     {"ClosesOfElementsNeverOpenedGo", "<d><pg><s><p>a</p></s>", "x</p></s><s><p>b</p></s></pg></d>",
-     "<d><pg><s><p>a</p></s>x<s><p>b</p></s></pg></d>"},
+     "<d><pg><s><p>a</p></s><s><p>b</p></s></pg></d>"},
+    {"WordsThatLostTheirElementGetATextBoxOnTheirPage",
+     "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
+     "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>",
+     "\x01\x01lost words\x01</draw:text-box></draw:frame><draw:frame><draw:text-box><text:p>two"
+     "</text:p></draw:text-box></draw:frame></draw:page></office:body></office:document-content>",
+     "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
+     "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>"
+     "<draw:frame><draw:text-box><text:p>two</text:p></draw:text-box></draw:frame>"
+     "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" "
+     "svg:y=\"1cm\"><draw:text-box><text:p> lost words </text:p></draw:text-box></draw:frame>"
+     "</draw:page></office:body></office:document-content>"},
     {"ElementSeenOnlyFurtherOutEndsThoseInBetween", "<d><pg><s><p>a</p></s><s><p>b",
      "\x01\x01\x01<s><p>c</p></s></pg></d>",
      "<d><pg><s><p>a</p></s><s><p>b </p></s><s><p>c</p></s></pg></d>"},
@@ -32,6 +43,9 @@ constexpr SpliceCase Cases[] = {
     {"TagCutByFillerKeepsItsElement", "<d><pg><s x=\"1\"><p>a</p></s>",
      "<s y=\"2\" x=\"\x01\x01\x01\x01<p>b</p></s></pg></d>",
      "<d><pg><s x=\"1\"><p>a</p></s><s y=\"2\"><p>b</p></s></pg></d>"},
+    {"WordsAfterATagCutByFillerStay", "<d><pg><s><p>a</p></s><s>",
+     "<p y=\"2\" x=\"\x01\x01\x01 more words</p></s></pg></d>",
+     "<d><pg><s><p>a</p></s><s><p y=\"2\"> more words</p></s></pg></d>"},
     {"TagWhoseNameIsLostGoesWithItsClose", "<d><pg><s x=\"1\"><p>a</p></s>",
      "<\x01\x01 a=\"1\"><p>b</p></\x01\x01></pg></d>",
      "<d><pg><s x=\"1\"><p>a</p></s><p>b</p></pg></d>"},
