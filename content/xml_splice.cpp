@@ -455,12 +455,48 @@ std::size_t SoundLength(std::string_view xml)
     return sound.complete ? xml.size() : sound.length;
 }
 
+// The start of an empty drawing, for words whose content part lost even its root's start tag.
+constexpr std::string_view DrawingOpening =
+    "<office:document-content "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+    "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+    "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+    "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+    "office:version=\"1.3\">";
+constexpr std::string_view ContentRoot = "<office:document-content";
+
 std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)
 {
     SoundPrefix sound = soundPrefixOf(before, filler);
     std::string result(before.substr(0, sound.length));
-    if (sound.complete || sound.open.empty())
+    if (sound.complete)
         return result;
+    const bool rootCut = sound.open.empty() &&
+                         before.substr(sound.length).find(ContentRoot) != std::string_view::npos;
+    if (sound.open.empty() && !rootCut)
+        return result;
+    if (rootCut) {
+        // Nothing of the drawing's tree is left to go on in: its words go into a text box on
+        // a page of an otherwise empty drawing.
+        result += DrawingOpening;
+        result += "<office:body><office:drawing><draw:page draw:name=\"page1\">";
+        sound.open = {"office:document-content", "office:body", "office:drawing", "draw:page"};
+        sound.rootTag = DrawingOpening;
+        sound.textHolders = {"text:p"};
+        TreeMender mender(sound, result);
+        const Tokenizer tokens(after, filler);
+        for (std::size_t at = 0; at < after.size();) {
+            const Token token = tokens.next(at);
+            if (token.kind == Kind::Text)
+                (void)mender.take(token, after.substr(token.begin, token.end - token.begin),
+                                  filler);
+            at = token.end;
+        }
+        mender.placeOrphans();
+        return result;
+    }
     const Tokenizer tokens(after, filler);
     // After the gap comes the rest of a tag, or of character data, cut by it: the rest of a
     // tag, which ends at a '>' soon, goes; character data stays.

@@ -1,6 +1,7 @@
 // Joining the XML picked up after a gap to the XML before it: the elements open before the gap
 // take what comes after; closes of elements whose start was lost, tags the filler damaged and
 // names the part never uses go.
+#include "content/xml_document.h"
 #include "content/xml_splice.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,27 @@ TEST(Splice, LeavesOpenWhatIsStillOpenForTheNextPiece)
     EXPECT_EQ(first, "<d><pg><s><p>a</p></s><s><p>b");
     EXPECT_EQ(content::SpliceAfterGap(first, "c</p></s></pg></d>", Filler),
               "<d><pg><s><p>a</p></s><s><p>bc</p></s></pg></d>");
+}
+
+TEST(Splice, WordsOfAPartThatLostItsRootGoIntoAnEmptyDrawing)
+{
+    const std::string joined = content::SpliceAfterGap(
+        "<?xml version=\"1.0\"?>\n<office:document-content xmlns:office=\"urn:o",
+        "\x01\x01ords one\x01<draw:frame>two three</draw:frame>", Filler);
+    EXPECT_EQ(joined.rfind("<?xml version=\"1.0\"?>\n<office:document-content xmlns:office=", 0),
+              0u)
+        << joined;
+    EXPECT_NE(joined.find("<office:body><office:drawing><draw:page draw:name=\"page1\">"
+                          "<draw:frame "),
+              std::string::npos)
+        << joined;
+    EXPECT_NE(joined.find("<draw:text-box><text:p> ords one </text:p><text:p>two three</text:p>"
+                          "</draw:text-box></draw:frame>"),
+              std::string::npos)
+        << joined;
+    const std::string closed =
+        joined + "</draw:page></office:drawing></office:body></office:document-content>";
+    EXPECT_TRUE(content::parseXmlMemory(closed, content::ParseMode::Strict)) << closed;
 }
 
 } // namespace
