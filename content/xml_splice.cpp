@@ -319,6 +319,23 @@ SoundPrefix soundPrefixOf(std::string_view before, char filler)
     return sound;
 }
 
+// The start of an empty drawing, for words whose content part lost even its root's start tag.
+constexpr std::string_view DrawingOpening =
+    "<office:document-content "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+    "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+    "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+    "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+    "office:version=\"1.3\">";
+constexpr std::string_view ContentRoot = "<office:document-content";
+constexpr std::string_view ContentRootName = "office:document-content";
+constexpr std::string_view PageOpening =
+    "<office:body><office:drawing><draw:page draw:name=\"page1\">";
+// Elements of a drawing that hold its words.
+const std::set<std::string, std::less<>> WordHolders = {"text:p", "text:h", "text:span"};
+
 // Builds the rest of the tree from what comes after the gap, the way a forgiving reader of
 // damaged markup would: a close names the open element it ends (those inside it end with it)
 // and is dropped when none has that name; an element that only ever appears inside one of the
@@ -360,6 +377,7 @@ public:
             if ((token.damaged && token.mended.empty()) || !known(token.name))
                 break; // its name is lost, or not one this part uses
             placeAmong(token.name);
+            m_bodyOpened = m_bodyOpened || token.name == "office:body";
             m_result += token.mended.empty() ? std::string(raw) : token.mended;
             if (token.kind == Kind::Start)
                 open.emplace_back(token.name);
@@ -383,12 +401,21 @@ public:
     void placeOrphans()
     {
         auto& open = m_sound.open;
-        const auto page = std::find(open.rbegin(), open.rend(), std::string_view("draw:page"));
         const std::string_view root = m_sound.rootTag;
-        if (m_orphans.empty() || page == open.rend() ||
-            root.find("xmlns:draw=") == std::string_view::npos ||
-            root.find("xmlns:text=") == std::string_view::npos ||
-            root.find("xmlns:svg=") == std::string_view::npos) {
+        const bool bindsNames = root.find("xmlns:draw=") != std::string_view::npos &&
+                                root.find("xmlns:text=") != std::string_view::npos &&
+                                root.find("xmlns:svg=") != std::string_view::npos;
+        auto page = std::find(open.rbegin(), open.rend(), std::string_view("draw:page"));
+        if (!m_orphans.empty() && bindsNames && page == open.rend() && !open.empty() &&
+            open.front() == ContentRootName && !bodySeen()) {
+            // The gap came before the drawing's body: the words get a page of their own.
+            closeDownTo(1);
+            m_result += PageOpening;
+            open.insert(open.end(), {"office:body", "office:drawing", "draw:page"});
+            m_bodyOpened = true;
+            page = open.rbegin();
+        }
+        if (m_orphans.empty() || !bindsNames || page == open.rend()) {
             m_orphans.clear();
             return;
         }
@@ -410,7 +437,7 @@ private:
     {
         auto& open = m_sound.open;
         while (open.size() > depth) {
-            if (open.back() == "draw:page" && !m_orphans.empty())
+            if ((open.back() == "draw:page" || open.size() == 1) && !m_orphans.empty())
                 placeOrphans();
             m_result += "</" + open.back() + ">";
             open.pop_back();
@@ -442,9 +469,18 @@ private:
             closeDownTo(static_cast<std::size_t>(open.rend() - parent));
     }
 
+    // Whether the part has a body already, before the gap or after it.
+    [[nodiscard]] bool bodySeen() const
+    {
+        const auto children = m_sound.children.find(ContentRootName);
+        return m_bodyOpened ||
+               (children != m_sound.children.end() && children->second.count("office:body") != 0);
+    }
+
     SoundPrefix& m_sound;
     std::string& m_result;
     std::vector<std::string> m_orphans; // words that lost their element
+    bool m_bodyOpened = false;
 };
 
 } // namespace
@@ -454,18 +490,6 @@ std::size_t SoundLength(std::string_view xml)
     const SoundPrefix sound = soundPrefixOf(xml, '\0');
     return sound.complete ? xml.size() : sound.length;
 }
-
-// The start of an empty drawing, for words whose content part lost even its root's start tag.
-constexpr std::string_view DrawingOpening =
-    "<office:document-content "
-    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-    "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
-    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-    "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
-    "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
-    "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
-    "office:version=\"1.3\">";
-constexpr std::string_view ContentRoot = "<office:document-content";
 
 std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)
 {
@@ -481,10 +505,10 @@ std::string SpliceAfterGap(std::string_view before, std::string_view after, char
         // Nothing of the drawing's tree is left to go on in: its words go into a text box on
         // a page of an otherwise empty drawing.
         result += DrawingOpening;
-        result += "<office:body><office:drawing><draw:page draw:name=\"page1\">";
+        result += PageOpening;
         sound.open = {"office:document-content", "office:body", "office:drawing", "draw:page"};
         sound.rootTag = DrawingOpening;
-        sound.textHolders = {"text:p"};
+        sound.textHolders = WordHolders;
         TreeMender mender(sound, result);
         const Tokenizer tokens(after, filler);
         for (std::size_t at = 0; at < after.size();) {
@@ -497,6 +521,9 @@ std::string SpliceAfterGap(std::string_view before, std::string_view after, char
         mender.placeOrphans();
         return result;
     }
+    // A drawing cut before any of its words still has them in paragraphs.
+    if (sound.open.front() == ContentRootName && sound.textHolders.empty())
+        sound.textHolders = WordHolders;
     const Tokenizer tokens(after, filler);
     // After the gap comes the rest of a tag, or of character data, cut by it: the rest of a
     // tag, which ends at a '>' soon, goes; character data stays.

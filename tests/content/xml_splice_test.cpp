@@ -81,6 +81,18 @@ TEST(Splice, LeavesOpenWhatIsStillOpenForTheNextPiece)
               "<d><pg><s><p>a</p></s><s><p>bc</p></s></pg></d>");
 }
 
+TEST(Splice, WordsFromBeforeTheBodyGetAPageOfTheirOwn)
+{
+    const std::string before = "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" "
+                               "xmlns:svg=\"s\"><office:automatic-styles><style:style>";
+    EXPECT_EQ(content::SpliceAfterGap(
+                  before, "\x01\x01some words\x01</style:style></office:automatic-styles>", Filler),
+              before + "</style:style></office:automatic-styles><office:body><office:drawing>"
+                       "<draw:page draw:name=\"page1\"><draw:frame draw:layer=\"layout\" "
+                       "svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" svg:y=\"1cm\">"
+                       "<draw:text-box><text:p> some words </text:p></draw:text-box></draw:frame>");
+}
+
 TEST(Splice, WordsOfAPartThatLostItsRootGoIntoAnEmptyDrawing)
 {
     const std::string joined = content::SpliceAfterGap(
