@@ -651,8 +651,16 @@ ResumedInflate InflateAcrossDamage(std::span<const std::uint8_t> data, std::size
                 : std::min(input.size(), (headerBits + stretch->first * 8 - base + 7) / 8);
         std::vector<std::uint8_t> piece;
         Pass pass = inflatePass(inflater, input.first(limit), piece, maxOutput - total);
-        if (firstGap && firstGapPiece == result.pieces.size() && firstGapInput.empty())
-            firstGapInput.assign(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(limit));
+        if (firstGap && firstGapInput.empty()) {
+            // The pass right after the first damage: what it read is kept for the guesses, and
+            // a pass that gave nothing leaves nothing to guess for.
+            if (piece.empty())
+                firstGap.reset();
+            else
+                firstGapInput.assign(input.begin(),
+                                     input.begin() + static_cast<std::ptrdiff_t>(limit));
+            firstGapPiece = result.pieces.size();
+        }
         const auto dataBit = [&](std::size_t bit) {
             return bit < headerBits ? blockHeader : base + bit - headerBits;
         };
@@ -685,10 +693,8 @@ ResumedInflate InflateAcrossDamage(std::span<const std::uint8_t> data, std::size
             if (!inflater.RestartMidStream(gap.with([](std::size_t) { return ResyncFiller; }), 0,
                                            0))
                 break;
-            if (!firstGap) {
+            if (!firstGap && firstGapInput.empty() && result.pieces.size() == 1)
                 firstGap = gap;
-                firstGapPiece = result.pieces.size();
-            }
             continue;
         }
         // The codes are lost with the damage: a later block brings its own.
