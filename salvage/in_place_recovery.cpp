@@ -240,6 +240,14 @@ std::vector<std::uint8_t> mendStoredFlip(platform::CFile64& file, std::int64_t d
     return data;
 }
 
+// Writes bytes as the whole of the file at path.
+bool replaceWith(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    platform::CFile64 file;
+    return file.Create(path, platform::CreateMode::Truncate) && file.Write(bytes) &&
+           file.CloseChecked();
+}
+
 struct Inflated
 {
     std::uint32_t crc = 0;     // of the output
@@ -405,9 +413,7 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
         const std::int64_t failedAt = inflated.damaged ? consumed : -1;
         if (const auto whole =
                 mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary, m_flipWorkLeft)) {
-            platform::CFile64 rewritten;
-            if (rewritten.Create(temporary, platform::CreateMode::Truncate) &&
-                rewritten.Write(*whole) && rewritten.CloseChecked()) {
+            if (replaceWith(temporary, *whole)) {
                 produced = static_cast<std::int64_t>(whole->size());
                 state = EntryState::Intact;
                 claimEnd = dataOffset + target->compressedSize;
@@ -417,14 +423,11 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     // A stream damaged midway, or one that ran to its end but not to its size and CRC-32 (damage
     // that inflate read as codes), is picked up again after the damage.
     if (state != EntryState::Intact && isXmlPart(name) &&
-        ((inflated.damaged && !ended) || (ended && expected.known))) {
+        ((inflated.damaged && !ended) || (ended && (expected.known || target)))) {
         if (const auto text = readAcrossDamage(m_file, header, dataOffset, bound)) {
-            platform::CFile64 whole;
-            const bool written =
-                whole.Create(temporary, platform::CreateMode::Truncate) &&
-                whole.Write(
-                    std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size())) &&
-                whole.CloseChecked();
+            const bool written = replaceWith(
+                temporary,
+                std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
             produced = written ? static_cast<std::int64_t>(text->size()) : 0;
             state = produced > 0 ? EntryState::Partial : EntryState::Empty;
         }
