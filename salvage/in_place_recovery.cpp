@@ -240,6 +240,18 @@ std::vector<std::uint8_t> mendStoredFlip(platform::CFile64& file, std::int64_t d
     return data;
 }
 
+// The workspace file an entry is recovered into before it is placed, made afresh and open in
+// out; empty when it cannot be made.
+std::string createRecoveryFile(platform::CFile64& out)
+{
+    const std::string folder = WorkspaceFolder();
+    if (folder.empty())
+        return {};
+    std::string temporary = folder + std::string(InflatingName);
+    (void)platform::DeleteFile(temporary);
+    return out.Create(temporary, platform::CreateMode::NewOnly) ? temporary : std::string();
+}
+
 // Writes bytes as the whole of the file at path.
 bool replaceWith(const std::string& path, std::span<const std::uint8_t> bytes)
 {
@@ -351,13 +363,11 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
                                                  const std::string& workspacePath)
 {
     const auto entry = salvage::confineEntryPath(name, workspacePath.size());
-    const std::string folder = WorkspaceFolder();
-    if (!entry || entry->IsDirectory() || folder.empty())
+    if (!entry || entry->IsDirectory())
         return EntryState::Empty;
-    const std::string temporary = folder + std::string(InflatingName);
-    (void)platform::DeleteFile(temporary);
     platform::CFile64 out;
-    if (!out.Create(temporary, platform::CreateMode::NewOnly))
+    const std::string temporary = createRecoveryFile(out);
+    if (temporary.empty())
         return EntryState::Empty;
 
     const Inflated inflated =
@@ -455,8 +465,7 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
         dataOffset > fileSize || fileSize - dataOffset < size)
         return EntryState::Empty;
     const auto entry = salvage::confineEntryPath(name, workspacePath.size());
-    const std::string folder = WorkspaceFolder();
-    if (!entry || entry->IsDirectory() || folder.empty())
+    if (!entry || entry->IsDirectory())
         return EntryState::Empty;
 
     // The CRC-32 is checked before anything is written, so a wrong size costs one read.
@@ -479,10 +488,9 @@ EntryState CFileRepairer::RecoverStoredVerified(const salvage::LocalHeaderRecord
     if (crc != header.crc && mended.empty())
         return EntryState::Empty;
 
-    const std::string temporary = folder + std::string(InflatingName);
-    (void)platform::DeleteFile(temporary);
     platform::CFile64 out;
-    if (!out.Create(temporary, platform::CreateMode::NewOnly))
+    const std::string temporary = createRecoveryFile(out);
+    if (temporary.empty())
         return EntryState::Empty;
     bool written = mended.empty() || out.Write(mended);
     for (std::int64_t done = mended.empty() ? 0 : size; written && done < size;) {
@@ -513,13 +521,11 @@ EntryState CFileRepairer::RecoverDeflatedVerified(const salvage::LocalHeaderReco
         fileSize - dataOffset < header.compressedSize)
         return EntryState::Empty;
     const auto entry = salvage::confineEntryPath(name, workspacePath.size());
-    const std::string folder = WorkspaceFolder();
-    if (!entry || entry->IsDirectory() || folder.empty())
+    if (!entry || entry->IsDirectory())
         return EntryState::Empty;
-    const std::string temporary = folder + std::string(InflatingName);
-    (void)platform::DeleteFile(temporary);
     platform::CFile64 out;
-    if (!out.Create(temporary, platform::CreateMode::NewOnly))
+    const std::string temporary = createRecoveryFile(out);
+    if (temporary.empty())
         return EntryState::Empty;
 
     // Stopped as soon as the output outgrows the size it must have, so a wrong offset that
