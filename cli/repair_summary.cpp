@@ -53,7 +53,9 @@ nlohmann::json FileReportJson(const std::string& input, const FileResult& result
                            {"droppedReferences", report.droppedReferences},
                            {"mimetypeRestored", report.mimetypeRestored},
                            {"manifestRebuilt", report.manifestRebuilt},
-                           {"stylesRebuilt", report.stylesRebuilt}};
+                           {"stylesRebuilt", report.stylesRebuilt},
+                           {"contentRebuilt", report.contentRebuilt},
+                           {"picturesPlaced", report.picturesPlaced}};
     if (result.saved())
         json["output"] = result.outputPath;
     if (result.error)
@@ -86,6 +88,10 @@ std::string FileSummary(const FileResult& result)
         text += "; manifest rebuilt";
     if (report.stylesRebuilt)
         text += "; styles rebuilt";
+    if (report.contentRebuilt)
+        text += "; content rebuilt";
+    if (report.picturesPlaced > 0)
+        text += "; " + std::to_string(report.picturesPlaced) + " unframed picture(s) given pages";
     if (!report.lostParts.empty())
         text += "; lost " + joined(report.lostParts);
     return text;

@@ -1,11 +1,15 @@
 #include "content/package_repair.h"
 
 #include "content/manifest_repair.h"
+#include "content/odf_drawing.h"
+#include "content/picture_placement.h"
 #include "content/picture_references.h"
 #include "content/styles_rebuild.h"
 #include "content/xml_document.h"
 #include "content/xml_repair.h"
 #include "platform/file_system.h"
+
+#include <algorithm>
 
 namespace content {
 
@@ -21,7 +25,7 @@ struct XmlPart
     const char* nsUri;
 };
 
-constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
+using odf::OfficeNs;
 constexpr XmlPart XmlParts[] = {
     {"content.xml", "document-content", OfficeNs},
     {"styles.xml", "document-styles", OfficeNs},
@@ -39,11 +43,12 @@ bool hasRoot(const std::string& path, const XmlPart& part)
            xmlStrEqual(root->ns->href, reinterpret_cast<const xmlChar*>(part.nsUri));
 }
 
-constexpr const char* ReferencingParts[] = {"content.xml", "styles.xml"};
+constexpr const char* ContentName = "content.xml";
+constexpr const char* ReferencingParts[] = {ContentName, "styles.xml"};
 
 } // namespace
 
-PackageRepairReport RepairPackageTree(const std::string& tree)
+PackageRepairReport RepairPackageTree(const std::string& tree, bool contentWhole)
 {
     PackageRepairReport report;
     if (!platform::ContainsRegularFile(tree))
@@ -67,9 +72,19 @@ PackageRepairReport RepairPackageTree(const std::string& tree)
         if (platform::IsRegularFile(path))
             report.droppedReferences += DropMissingReferences(path, tree);
     }
-    // Before the manifest, so that it lists the new part.
-    report.stylesRebuilt = RebuildStyles(tree);
     const std::string mediaType = DocumentMediaType(tree);
+    // Pictures whose frames were lost with the content part would stay out of sight; a content
+    // part that came back whole placed every picture it meant to show.
+    const bool contentMended = std::find(report.repairedParts.begin(), report.repairedParts.end(),
+                                         ContentName) != report.repairedParts.end();
+    if (!contentWhole || contentMended || !platform::IsRegularFile(tree + ContentName)) {
+        const PicturePlacement placement = PlaceUnshownPictures(tree, mediaType);
+        report.picturesPlaced = placement.placed;
+        report.contentRebuilt = placement.contentRebuilt;
+    }
+    // Before the manifest, so that it lists the new parts; after the pictures are placed, so
+    // that its page holds them.
+    report.stylesRebuilt = RebuildStyles(tree);
     report.mimetypeRestored = RestoreMimetype(tree, mediaType);
     const ManifestRepair manifest = RepairManifest(tree, mediaType);
     report.manifestRebuilt = manifest.rebuilt;

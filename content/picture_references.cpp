@@ -1,5 +1,6 @@
 #include "content/picture_references.h"
 
+#include "content/odf_drawing.h"
 #include "content/xml_document.h"
 #include "platform/file_system.h"
 
@@ -9,10 +10,23 @@ namespace content {
 
 namespace {
 
-constexpr const char* XlinkNamespace = "http://www.w3.org/1999/xlink";
+void collectDangling(xmlNode* node, const std::string& tree, std::vector<xmlNode*>& dangling)
+{
+    for (xmlNode* child = node->children; child; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE)
+            continue;
+        const std::string path = PackagePathOf(attributeOf(child, "href", odf::XlinkNs));
+        if (!path.empty() && !platform::PathExists(tree + path)) {
+            dangling.push_back(child);
+            continue; // its children go with it
+        }
+        collectDangling(child, tree, dangling);
+    }
+}
 
-// The package path an href names, or empty when it points outside the package.
-std::string packagePath(std::string href)
+} // namespace
+
+std::string PackagePathOf(std::string href)
 {
     if (href.empty() || href[0] == '#' || href[0] == '/')
         return {};
@@ -26,22 +40,6 @@ std::string packagePath(std::string href)
         return {}; // never leads anywhere inside the package
     return href;
 }
-
-void collectDangling(xmlNode* node, const std::string& tree, std::vector<xmlNode*>& dangling)
-{
-    for (xmlNode* child = node->children; child; child = child->next) {
-        if (child->type != XML_ELEMENT_NODE)
-            continue;
-        const std::string path = packagePath(attributeOf(child, "href", XlinkNamespace));
-        if (!path.empty() && !platform::PathExists(tree + path)) {
-            dangling.push_back(child);
-            continue; // its children go with it
-        }
-        collectDangling(child, tree, dangling);
-    }
-}
-
-} // namespace
 
 std::size_t DropMissingReferences(const std::string& partPath, const std::string& tree)
 {

@@ -14,4 +14,8 @@ namespace content {
 // left alone.
 std::size_t DropMissingReferences(const std::string& partPath, const std::string& tree);
 
+// The path inside the package that an xlink:href names ("./Pictures/a.png" names
+// "Pictures/a.png"), or empty when it points outside the package or nowhere.
+[[nodiscard]] std::string PackagePathOf(std::string href);
+
 } // namespace content

@@ -1,11 +1,11 @@
 #include "content/styles_rebuild.h"
 
+#include "content/odf_drawing.h"
 #include "content/xml_document.h"
 #include "platform/file_system.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -15,12 +15,7 @@ namespace content {
 
 namespace {
 
-constexpr const char* OfficeNs = "urn:oasis:names:tc:opendocument:xmlns:office:1.0";
-constexpr const char* StyleNs = "urn:oasis:names:tc:opendocument:xmlns:style:1.0";
-constexpr const char* DrawNs = "urn:oasis:names:tc:opendocument:xmlns:drawing:1.0";
-constexpr const char* FoNs = "urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0";
-constexpr const char* SvgNs = "urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0";
-constexpr const char* PresentationNs = "urn:oasis:names:tc:opendocument:xmlns:presentation:1.0";
+using namespace odf;
 
 struct Namespace
 {
@@ -36,7 +31,7 @@ constexpr std::array StylesNamespaces = {
     Namespace{"table", "urn:oasis:names:tc:opendocument:xmlns:table:1.0"},
     Namespace{"draw", DrawNs},
     Namespace{"fo", FoNs},
-    Namespace{"xlink", "http://www.w3.org/1999/xlink"},
+    Namespace{"xlink", XlinkNs},
     Namespace{"dc", "http://purl.org/dc/elements/1.1/"},
     Namespace{"meta", "urn:oasis:names:tc:opendocument:xmlns:meta:1.0"},
     Namespace{"number", "urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0"},
@@ -52,7 +47,6 @@ constexpr std::array StylesNamespaces = {
 constexpr const char* StylesName = "styles.xml";
 constexpr const char* ContentName = "content.xml";
 constexpr const char* PageLayoutName = "PM1";
-constexpr const char* DefaultMasterPageName = "Default";
 constexpr std::size_t MaxVersionLength = 16;
 
 constexpr double MarginCm = 1.0;
@@ -62,71 +56,14 @@ constexpr double A4HeightCm = 29.7;
 // shape, and must not blow the page up further.
 constexpr double MaxPageCm = 600.0;
 
-struct LengthUnit
-{
-    std::string_view suffix;
-    double centimetres;
-};
-
-constexpr std::array LengthUnits = {
-    LengthUnit{"cm", 1.0},         LengthUnit{"mm", 0.1},        LengthUnit{"in", 2.54},
-    LengthUnit{"pt", 2.54 / 72.0}, LengthUnit{"pc", 2.54 / 6.0}, LengthUnit{"px", 2.54 / 96.0},
-};
-
 const xmlChar* x(const char* text)
 {
     return reinterpret_cast<const xmlChar*>(text);
 }
 
-bool isElement(const xmlNode* node, const char* nsUri, const char* name)
-{
-    return node && node->type == XML_ELEMENT_NODE && node->ns && node->ns->href &&
-           xmlStrEqual(node->ns->href, x(nsUri)) && xmlStrEqual(node->name, x(name));
-}
-
-xmlNode* childElement(xmlNode* parent, const char* nsUri, const char* name)
-{
-    for (xmlNode* child = parent ? parent->children : nullptr; child; child = child->next) {
-        if (isElement(child, nsUri, name))
-            return child;
-    }
-    return nullptr;
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// A length such as "3.23cm" or "1.5in" in centimetres; nothing for a percentage, a bare number
-// or anything that does not parse whole.
-std::optional<double> centimetresOf(std::string_view text)
-{
-    text = trimmed(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1); // from_chars takes no plus sign
-    for (const LengthUnit& unit : LengthUnits) {
-        if (text.size() <= unit.suffix.size() ||
-            text.substr(text.size() - unit.suffix.size()) != unit.suffix)
-            continue;
-        const std::string_view number = text.substr(0, text.size() - unit.suffix.size());
-        double value = 0;
-        const auto [end, error] =
-            std::from_chars(number.data(), number.data() + number.size(), value);
-        value *= unit.centimetres;
-        if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(value))
-            return std::nullopt;
-        return value;
-    }
-    return std::nullopt;
-}
-
 std::optional<double> lengthAttribute(xmlNode* node, const char* name)
 {
-    return centimetresOf(attributeOf(node, name, SvgNs));
+    return CentimetresOf(attributeOf(node, name, SvgNs));
 }
 
 // Where a draw:transform puts a shape's top left corner, and whether it also turns, slants or
@@ -146,7 +83,7 @@ std::optional<Placement> placementOf(std::string_view transform)
         const auto close = transform.find(')', open == std::string_view::npos ? 0 : open);
         if (open == std::string_view::npos || close == std::string_view::npos)
             return placement;
-        const std::string_view name = trimmed(transform.substr(0, open));
+        const std::string_view name = Trimmed(transform.substr(0, open));
         std::string arguments(transform.substr(open + 1, close - open - 1));
         std::replace(arguments.begin(), arguments.end(), ',', ' ');
         transform.remove_prefix(close + 1);
@@ -157,11 +94,11 @@ std::optional<Placement> placementOf(std::string_view transform)
             continue;
         }
         // LibreOffice writes one translate after any rotation; a second one only adds to it.
-        const std::string_view args = trimmed(arguments);
+        const std::string_view args = Trimmed(arguments);
         const auto gap = args.find(' ');
-        const auto dx = centimetresOf(args.substr(0, gap));
+        const auto dx = CentimetresOf(args.substr(0, gap));
         const auto dy = gap == std::string_view::npos ? std::optional<double>(0.0)
-                                                      : centimetresOf(args.substr(gap + 1));
+                                                      : CentimetresOf(args.substr(gap + 1));
         if (dx && dy) {
             placement->x += *dx;
             placement->y += *dy;
@@ -220,18 +157,6 @@ void measureShapes(xmlNode* parent, Extent& extent)
     }
 }
 
-// The drawing's or presentation's body in a content part, or null for any other document.
-xmlNode* drawingBody(xmlDoc* doc)
-{
-    xmlNode* root = xmlDocGetRootElement(doc);
-    if (!isElement(root, OfficeNs, "document-content"))
-        return nullptr;
-    xmlNode* body = childElement(root, OfficeNs, "body");
-    if (xmlNode* drawing = childElement(body, OfficeNs, "drawing"))
-        return drawing;
-    return childElement(body, OfficeNs, "presentation");
-}
-
 struct PageLayout
 {
     std::vector<std::string> masterPages; // in the order the pages first use them
@@ -261,13 +186,6 @@ double paperLength(double extent, double minimum)
 {
     const double needed = std::ceil((extent + 2 * MarginCm) * 10.0 - 1e-9) / 10.0;
     return std::clamp(needed, minimum, MaxPageCm);
-}
-
-std::string centimetreText(double value)
-{
-    std::array<char, 32> digits{};
-    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    return std::string(digits.data(), result.ptr) + "cm";
 }
 
 struct StylesWriter
@@ -305,15 +223,15 @@ struct StylesWriter
         xmlNode* pageLayout = xmlNewChild(automaticStyles, style, x("page-layout"), nullptr);
         xmlNewNsProp(pageLayout, style, x("name"), x(PageLayoutName));
         xmlNode* properties = xmlNewChild(pageLayout, style, x("page-layout-properties"), nullptr);
-        const std::string margin = centimetreText(MarginCm);
+        const std::string margin = CentimetreText(MarginCm);
         for (const char* side : {"margin-top", "margin-bottom", "margin-left", "margin-right"})
             xmlNewNsProp(properties, fo, x(side), x(margin.c_str()));
         // A drawing wider than tall most likely sat on a landscape page: A4 turned is the least.
         const bool wide = extent.right > extent.bottom;
         const double width = paperLength(extent.right, wide ? A4HeightCm : A4WidthCm);
         const double height = paperLength(extent.bottom, wide ? A4WidthCm : A4HeightCm);
-        xmlNewNsProp(properties, fo, x("page-width"), x(centimetreText(width).c_str()));
-        xmlNewNsProp(properties, fo, x("page-height"), x(centimetreText(height).c_str()));
+        xmlNewNsProp(properties, fo, x("page-width"), x(CentimetreText(width).c_str()));
+        xmlNewNsProp(properties, fo, x("page-height"), x(CentimetreText(height).c_str()));
         xmlNewNsProp(properties, style, x("print-orientation"),
                      x(width > height ? "landscape" : "portrait"));
     }
@@ -327,7 +245,7 @@ bool RebuildStyles(const std::string& tree)
     if (platform::PathExists(stylesPath))
         return false;
     const XmlDocPtr content = parseXmlFile(tree + ContentName, ParseMode::Strict);
-    xmlNode* body = content ? drawingBody(content.get()) : nullptr;
+    xmlNode* body = content ? DrawingBody(content.get()) : nullptr;
     if (!body)
         return false;
     std::string version = attributeOf(xmlDocGetRootElement(content.get()), "version", OfficeNs);

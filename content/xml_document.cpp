@@ -96,4 +96,20 @@ std::string attributeOf(xmlNode* node, const char* name, const char* nsUri)
     return text;
 }
 
+bool isElement(const xmlNode* node, const char* nsUri, const char* name)
+{
+    return node && node->type == XML_ELEMENT_NODE && node->ns && node->ns->href &&
+           xmlStrEqual(node->ns->href, reinterpret_cast<const xmlChar*>(nsUri)) &&
+           xmlStrEqual(node->name, reinterpret_cast<const xmlChar*>(name));
+}
+
+xmlNode* childElement(xmlNode* parent, const char* nsUri, const char* name)
+{
+    for (xmlNode* child = parent ? parent->children : nullptr; child; child = child->next) {
+        if (isElement(child, nsUri, name))
+            return child;
+    }
+    return nullptr;
+}
+
 } // namespace content

@@ -33,4 +33,10 @@ enum class ParseMode
 // The value of an attribute in the given namespace, or empty when absent.
 [[nodiscard]] std::string attributeOf(xmlNode* node, const char* name, const char* nsUri);
 
+// Whether node is the element nsUri:name.
+[[nodiscard]] bool isElement(const xmlNode* node, const char* nsUri, const char* name);
+
+// The first child element nsUri:name of parent, or null (also for a null parent).
+[[nodiscard]] xmlNode* childElement(xmlNode* parent, const char* nsUri, const char* name);
+
 } // namespace content

@@ -8,6 +8,7 @@
 #include "package/package_assembly.h"
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -97,7 +98,7 @@ bool CFileRepairer::RepairFile(std::string inputPath, std::string destFolder, Lo
 
         // LibreOffice loads a package only when its parts parse, every picture they name is
         // there and the manifest lists exactly what the package holds.
-        recordPackageRepair(content::RepairPackageTree(tree));
+        recordPackageRepair(content::RepairPackageTree(tree, contentSalvagedWhole()));
 
         // An input that gave nothing at all (not a container, or no entry survived) would be
         // packed into an empty container that opens nowhere; nothing is saved for it.
@@ -135,6 +136,16 @@ void CFileRepairer::recordPackageRepair(const content::PackageRepairReport& pack
     m_report.mimetypeRestored = package.mimetypeRestored;
     m_report.manifestRebuilt = package.manifestRebuilt;
     m_report.stylesRebuilt = package.stylesRebuilt;
+    m_report.contentRebuilt = package.contentRebuilt;
+    m_report.picturesPlaced = package.picturesPlaced;
+}
+
+bool CFileRepairer::contentSalvagedWhole() const
+{
+    return std::any_of(m_report.entries.begin(), m_report.entries.end(), [](const EntryReport& e) {
+        return e.name == ContentPartName &&
+               (e.state == EntryState::Intact || e.state == EntryState::Complete);
+    });
 }
 
 void CFileRepairer::saveResult(const std::string& inputPath, const std::string& destFolder,

@@ -141,6 +141,8 @@ private:
                               std::int64_t limit);
 
     void recordPackageRepair(const content::PackageRepairReport& package);
+    // Whether the content part came back whole (checked or not) rather than in part or not at all.
+    [[nodiscard]] bool contentSalvagedWhole() const;
     void saveResult(const std::string& inputPath, const std::string& destFolder,
                     const std::string& container);
 

@@ -33,7 +33,9 @@ struct RepairReport
     std::size_t droppedReferences = 0;      // references to lost files removed
     bool mimetypeRestored = false;
     bool manifestRebuilt = false;
-    bool stylesRebuilt = false; // a stand-in for a styles part lost or dropped
+    bool stylesRebuilt = false;     // a stand-in for a styles part lost or dropped
+    bool contentRebuilt = false;    // a content part written to show the pictures of a lost one
+    std::size_t picturesPlaced = 0; // pictures whose frames were lost, given pages of their own
 };
 
 [[nodiscard]] const char* EntryStateName(EntryState state);

@@ -135,6 +135,8 @@ def damaged_copies(drawing):
         "content_cut_short.odg": data[:content_middle],
         "content_wiped.odg": changed([(content_middle - wiped // 2, bytes(wiped))]),
         "content_bit_flipped.odg": bytes(flipped),
+        # The content part lost whole: its pictures get a drawing of their own.
+        "content_lost.odg": changed([(content_header, bytes(content_end - content_header))]),
     }
 
 
@@ -185,6 +187,12 @@ def main():
                     failures.append(f"{os.path.basename(output)}: bad CRC-32 in {bad}")
             except zipfile.BadZipFile as error:
                 failures.append(f"{os.path.basename(output)}: not a ZIP file: {error}")
+
+        shown = os.path.join(repaired, "REC_content_lost.odg")
+        if os.path.exists(shown):
+            with zipfile.ZipFile(shown) as package:
+                if b"Pictures/" not in package.read("content.xml"):
+                    failures.append("REC_content_lost.odg: its picture is not shown")
 
         present = [o for o in outputs if os.path.exists(o)]
         pdfs = os.path.join(work, "pdf")
