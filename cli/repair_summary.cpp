@@ -66,13 +66,14 @@ nlohmann::json FileReportJson(const std::string& input, const FileResult& result
 std::string FileSummary(const FileResult& result)
 {
     const RepairReport& report = result.report;
-    std::size_t counts[4] = {};
+    std::size_t counts[5] = {};
     for (const auto& entry : report.entries)
         ++counts[static_cast<int>(entry.state)];
     std::string text =
         std::to_string(report.entries.size()) + " entries (" +
         std::to_string(counts[static_cast<int>(EntryState::Intact)]) + " intact, " +
         std::to_string(counts[static_cast<int>(EntryState::Complete)]) + " unchecked, " +
+        std::to_string(counts[static_cast<int>(EntryState::Damaged)]) + " damaged, " +
         std::to_string(counts[static_cast<int>(EntryState::Partial)]) + " partial, " +
         std::to_string(counts[static_cast<int>(EntryState::Empty)]) + " empty)";
     if (!report.repairedParts.empty())

@@ -264,6 +264,7 @@ struct SoundPrefix
     std::map<std::string, std::set<std::string, std::less<>>, std::less<>> children;
     std::set<std::string, std::less<>> textHolders; // elements seen holding words
     std::string_view rootTag;                       // the root's start tag as written
+    std::size_t shownBy = 0; // the end of what could not be read on from: damage lies before it
 };
 
 SoundPrefix soundPrefixOf(std::string_view before, char filler)
@@ -290,11 +291,14 @@ SoundPrefix soundPrefixOf(std::string_view before, char filler)
             const std::string_view words = before.substr(token.begin, end - token.begin);
             if (!sound.open.empty() && words.find_first_not_of(" \t\r\n") != std::string_view::npos)
                 sound.textHolders.emplace(sound.open.back());
-            if (end != token.end)
+            if (end != token.end) {
+                sound.shownBy = end + 1;
                 break;
+            }
         } else if (token.damaged || token.kind == Kind::Broken ||
                    (token.kind == Kind::End &&
                     (sound.open.empty() || sound.open.back() != token.name))) {
+            sound.shownBy = token.end;
             break;
         } else {
             if (token.kind == Kind::Start && sound.open.empty() && !rootSeen)
@@ -489,6 +493,12 @@ std::size_t SoundLength(std::string_view xml)
 {
     const SoundPrefix sound = soundPrefixOf(xml, '\0');
     return sound.complete ? xml.size() : sound.length;
+}
+
+std::size_t DamageShownBy(std::string_view xml)
+{
+    const SoundPrefix sound = soundPrefixOf(xml, '\0');
+    return sound.complete || sound.shownBy == 0 ? xml.size() : std::min(sound.shownBy, xml.size());
 }
 
 std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)

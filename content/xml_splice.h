@@ -22,4 +22,9 @@ namespace content {
 // up to the first thing that cannot be read on from.
 [[nodiscard]] std::size_t SoundLength(std::string_view xml);
 
+// How far into xml its first damage has certainly shown: the end of the first thing that cannot
+// be read on from (so the damage itself lies before it), or the size of xml when it is sound up
+// to its end, where the damage may be the end coming too soon.
+[[nodiscard]] std::size_t DamageShownBy(std::string_view xml);
+
 } // namespace content

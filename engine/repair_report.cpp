@@ -7,6 +7,8 @@ const char* EntryStateName(EntryState state)
         return "empty";
     case EntryState::Partial:
         return "partial";
+    case EntryState::Damaged:
+        return "damaged";
     case EntryState::Complete:
         return "complete";
     case EntryState::Intact:

@@ -11,6 +11,7 @@ enum class EntryState
 {
     Empty,    // nothing usable came back
     Partial,  // the bytes up to the damage
+    Damaged,  // all of it, but its CRC-32 says some bytes are wrong
     Complete, // all of it as far as can be told, with no checksum to prove it
     Intact,   // all of it, its CRC-32 and size checked
 };

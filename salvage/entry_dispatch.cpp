@@ -2,10 +2,15 @@
 // and routes the entry by its compression method: 8 to the deflated recovery, anything else
 // (stored, unknown or unsupported) to the stored recovery, which copies the bytes as they lie.
 #include "engine/file_repairer.h"
+#include "platform/file64.h"
 #include "platform/file_system.h"
 #include "zip/record_layout.h"
 
+#include <zlib.h>
+
 #include <array>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -15,6 +20,24 @@ constexpr std::size_t HeaderReadSize = 512;
 // the file: two more than the fixed header, a margin this salvage has always kept.
 constexpr std::int64_t MinimumEntryBytes = 32;
 constexpr std::uint16_t DeferredSizesFlag = 0x0008;
+
+std::optional<std::uint32_t> crcOfFile(const std::string& path)
+{
+    platform::CFile64 file;
+    if (!file.OpenRead(path))
+        return std::nullopt;
+    std::vector<std::uint8_t> buffer(std::size_t{64} << 10);
+    auto crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+    for (std::int64_t offset = 0;;) {
+        const auto got = file.ReadAt(offset, buffer);
+        if (!got)
+            return std::nullopt;
+        if (*got == 0)
+            return crc;
+        crc = static_cast<std::uint32_t>(crc32(crc, buffer.data(), static_cast<uInt>(*got)));
+        offset += static_cast<std::int64_t>(*got);
+    }
+}
 
 } // namespace
 
@@ -67,6 +90,12 @@ void CFileRepairer::SalvageEntryAt(const std::string& workspacePath, std::int64_
     EntryState state = EntryState::Complete;
     if (sizeKnown && written < static_cast<std::int64_t>(record.uncompressedSize))
         state = written > 0 ? EntryState::Partial : EntryState::Empty;
+    // All of it came, but not as its header's CRC-32 says (the verified copy failed on that).
+    else if (sizeKnown && record.method == zip::MethodStored &&
+             written == static_cast<std::int64_t>(record.uncompressedSize) &&
+             crcOfFile(platform::WithTrailingSeparator(workspacePath) + entry->Relative()) !=
+                 record.crc)
+        state = EntryState::Damaged;
     m_placedStates[entry->Relative()] = state;
     m_report.entries.push_back({entry->Relative(), offset, record.method, state, written});
 }

@@ -166,8 +166,10 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
     if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
         return std::nullopt;
     std::size_t shownAt = 0;
+    std::size_t soundUntil = 0; // input as far as which the output still made sense
     if (failedAt >= 0) {
         shownAt = std::min(static_cast<std::size_t>(failedAt), data.size());
+        soundUntil = shownAt;
     } else {
         platform::CFile64 inflated;
         const auto size = inflated.OpenRead(inflatedPath) ? inflated.Size() : std::nullopt;
@@ -177,14 +179,19 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
         if (inflated.ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
                 .value_or(0) != text.size())
             return std::nullopt;
+        // The flip changed the output somewhere in the first thing that does not read, at the
+        // latest where it stops reading.
         const std::size_t sound = content::SoundLength(text);
-        const auto input =
+        const std::size_t shown = content::DamageShownBy(text);
+        const auto soundInput =
             sound < text.size() ? salvage::InputByteAtOutput(data, sound) : std::nullopt;
-        if (!input)
+        if (!soundInput)
             return std::nullopt;
-        shownAt = *input;
+        soundUntil = *soundInput;
+        shownAt =
+            std::max(soundUntil, salvage::InputByteAtOutput(data, shown).value_or(soundUntil));
     }
-    const std::size_t from = shownAt > FlipSearchBytes ? shownAt - FlipSearchBytes : 0;
+    const std::size_t from = soundUntil > FlipSearchBytes ? soundUntil - FlipSearchBytes : 0;
     // A wiped stretch there is damage of another kind: no single flip undoes it.
     constexpr std::size_t WipedRun = 16;
     const auto searched = std::span(data).subspan(from, std::min(data.size(), shownAt + 1) - from);
@@ -384,6 +391,7 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     EntryState state =
         ended ? EntryState::Complete : (produced > 0 ? EntryState::Partial : EntryState::Empty);
     Expected expected;
+    bool headerChecksum = true; // the expected checksum comes from a record that is one for sure
     if (ended) {
         if ((header.flags & DeferredSizesFlag) == 0) {
             expected = {true, header.crc, header.uncompressedSize, 0};
@@ -397,6 +405,8 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
             if (have >= at + 12)
                 expected = {true, *zip::readLe32(bytes, at), *zip::readLe32(bytes, at + 8),
                             static_cast<std::int64_t>(at + 12)};
+            // Twelve bytes without the signature may be anything but a descriptor.
+            headerChecksum = signed_;
         }
         if (expected.known && expected.crc == crc &&
             expected.size == static_cast<std::uint32_t>(produced))
@@ -442,6 +452,9 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
             state = produced > 0 ? EntryState::Partial : EntryState::Empty;
         }
     }
+    // Inflated to its end, yet a checksum known for sure disagrees: the data is damaged.
+    if (state == EntryState::Complete && (target || (expected.known && headerChecksum)))
+        state = EntryState::Damaged;
     if (state == EntryState::Empty) {
         (void)platform::DeleteFile(temporary);
         return state;

@@ -183,8 +183,9 @@ TEST_F(Cli, ReportSaysWhatCameBackAndVerboseSummarises)
     const ToolRun r = run({"-v", "--report", dir / "report.json", "-o", dir / "out",
                            dir / "Plan.odg", dir / "gone.odg"});
     EXPECT_EQ(r.status, 1); // the missing file
-    EXPECT_NE(r.err.find(dir / "Plan.odg" + ": 3 entries (2 intact, 0 unchecked, 1 partial, "
-                                            "0 empty); mended content.xml; manifest rebuilt"),
+    EXPECT_NE(r.err.find(dir / "Plan.odg" +
+                         ": 3 entries (2 intact, 0 unchecked, 0 damaged, 1 partial, "
+                         "0 empty); mended content.xml; manifest rebuilt"),
               std::string::npos)
         << r.err;
     const std::string report = testsupport::readText(dir / "report.json");
@@ -219,8 +220,9 @@ TEST_F(Cli, ReportAndSummaryTellOfStylesRebuiltForADrawing)
     const ToolRun r =
         run({"-v", "--report", dir / "report.json", "-o", dir / "out", dir / "Site.odg"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find(dir / "Site.odg" + ": 2 entries (2 intact, 0 unchecked, 0 partial, "
-                                            "0 empty); manifest rebuilt; styles rebuilt\n"),
+    EXPECT_NE(r.err.find(dir / "Site.odg" +
+                         ": 2 entries (2 intact, 0 unchecked, 0 damaged, 0 partial, "
+                         "0 empty); manifest rebuilt; styles rebuilt\n"),
               std::string::npos)
         << r.err;
     const std::string report = testsupport::readText(dir / "report.json");

@@ -169,6 +169,72 @@ INSTANTIATE_TEST_SUITE_P(Cases, FlippedEntry, testing::Values(Outcome::Fails, Ou
                                                                              : "InflateReadsOn");
                          });
 
+// Styles write long tags: a flip inside one shows only where the tag stops reading, well after
+// the last sound point before it.
+std::string stylesText()
+{
+    std::string text = "<?xml version=\"1.0\"?>\n<office:document-styles "
+                       "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                       "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\">"
+                       "<office:styles>";
+    std::uint32_t state = 11;
+    for (int i = 0; i < 60; ++i) {
+        text += "<style:style";
+        for (int attribute = 0; attribute < 12; ++attribute) {
+            text += " style:a" + std::to_string(attribute) + "=\"";
+            for (int digit = 0; digit < 6; ++digit) {
+                state = state * 1103515245u + 12345u;
+                text += static_cast<char>('0' + (state >> 16) % 10);
+            }
+            text += "cm\"";
+        }
+        text += "/>";
+    }
+    return text + "</office:styles></office:document-styles>\n";
+}
+
+std::string inflated(std::span<const std::uint8_t> data)
+{
+    std::string text(std::size_t{1} << 20, '\0');
+    z_stream stream{};
+    inflateInit2(&stream, -MAX_WBITS);
+    stream.next_in = const_cast<Bytef*>(data.data());
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(text.data());
+    stream.avail_out = static_cast<uInt>(text.size());
+    const bool ended = inflate(&stream, Z_FINISH) == Z_STREAM_END;
+    text.resize(ended ? stream.total_out : 0);
+    inflateEnd(&stream);
+    return text;
+}
+
+TEST_F(SalvageTest, AFlipThatShowsOnlyAtTheEndOfALongTagIsFound)
+{
+    const std::string text = stylesText();
+    auto zip = ZipBuilder().add({.name = "styles.xml", .data = testsupport::bytesOf(text)}).build();
+    const std::size_t start = zip.dataOffsets[0];
+    Bytes data(zip.bytes.begin() + static_cast<std::ptrdiff_t>(start),
+               zip.bytes.begin() + static_cast<std::ptrdiff_t>(zip.centralDirectoryOffset));
+    // A flip that reads on to the end, with the text sound only up to before the flip's byte.
+    std::size_t bit = data.size() * 4;
+    for (; bit < data.size() * 8; ++bit) {
+        data[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+        const std::string got = inflated(data);
+        const std::size_t sound = content::SoundLength(got);
+        const auto soundInput = salvage::InputByteAtOutput(data, sound);
+        data[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+        if (got.size() == text.size() && sound < got.size() && soundInput &&
+            *soundInput + 8 < bit / 8)
+            break;
+    }
+    ASSERT_LT(bit, data.size() * 8) << "no such bit";
+    zip.bytes[start + bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+    salvage(zip.bytes);
+    EXPECT_EQ(file("styles.xml"), testsupport::bytesOf(text));
+    ASSERT_EQ(repairer.Report().entries.size(), 1u);
+    EXPECT_EQ(repairer.Report().entries[0].state, EntryState::Intact);
+}
+
 } // namespace
 
 namespace {
@@ -203,8 +269,8 @@ std::uint32_t crcOf(const Bytes& data)
 TEST(FlippedStoredBit, FoundFromHowFarTheCrcIsOff)
 {
     const Bytes original = testsupport::noise(100000, 5);
-    for (const std::size_t bit : {std::size_t{0}, std::size_t{7}, std::size_t{412345},
-                                  original.size() * 8 - 1}) {
+    for (const std::size_t bit :
+         {std::size_t{0}, std::size_t{7}, std::size_t{412345}, original.size() * 8 - 1}) {
         Bytes damaged = original;
         damaged[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
         EXPECT_EQ(salvage::FindFlippedBitByCrc(damaged, crcOf(original)), bit);
@@ -237,8 +303,7 @@ const StoredFlip StoredFlips[] = {
 };
 
 class FlippedStoredEntry : public SalvageTest, public testing::WithParamInterface<StoredFlip>
-{
-};
+{};
 
 TEST_P(FlippedStoredEntry, ComesBackIntactWhenTheMendCanBeTrusted)
 {
@@ -254,8 +319,30 @@ TEST_P(FlippedStoredEntry, ComesBackIntactWhenTheMendCanBeTrusted)
         return e.name == "Pictures/p.png";
     });
     ASSERT_NE(report, entries.rend());
-    EXPECT_EQ(report->state == EntryState::Intact, GetParam().mended);
+    // Unmended, all of it is there, and its checksum tells it is wrong.
+    EXPECT_EQ(report->state, GetParam().mended ? EntryState::Intact : EntryState::Damaged);
     EXPECT_EQ(file("Pictures/p.png") == picture, GetParam().mended);
+}
+
+// A deflated picture whose flip inflate reads through to the end: kept whole, and reported as
+// what its CRC-32 says it is.
+TEST_F(SalvageTest, ADeflatedEntryThatDisagreesWithItsChecksumIsReportedDamaged)
+{
+    const Bytes picture = testsupport::bytesOf(drawingText()); // an SVG would read the same
+    auto zip = ZipBuilder()
+                   .add({.name = "Pictures/p.svg", .data = picture})
+                   .add({.name = "meta.xml", .data = testsupport::bytesOf("<meta/>\n")})
+                   .build();
+    const std::size_t start = zip.dataOffsets[0];
+    const Bytes data(zip.bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                     zip.bytes.begin() + static_cast<std::ptrdiff_t>(zip.localHeaderOffsets[1]));
+    const std::size_t bit = bitWith(data, drawingText(), Outcome::ReadsOn);
+    zip.bytes[start + bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+    salvage(zip.bytes);
+    const auto& entries = repairer.Report().entries;
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries[0].name, "Pictures/p.svg");
+    EXPECT_EQ(entries[0].state, EntryState::Damaged);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, FlippedStoredEntry, testing::ValuesIn(StoredFlips),
