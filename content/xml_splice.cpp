@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace content {
@@ -221,6 +222,26 @@ private:
     char m_filler;
 };
 
+// What of a stretch of character data that filler runs through can be words: a tag whose '<'
+// was lost reads as text up to its '>', so each stretch between runs of filler keeps only what
+// follows its last '<', '>', '=', '"' or '/'.
+std::string withoutTagRemnants(std::string_view text, char filler)
+{
+    std::string words;
+    words.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(filler, at), text.size());
+        std::string_view stretch = text.substr(at, end - at);
+        if (const auto markup = stretch.find_last_of("<>=\"/"); markup != std::string_view::npos)
+            stretch.remove_prefix(markup + 1);
+        words += stretch;
+        const std::size_t next = std::min(text.find_first_not_of(filler, end), text.size());
+        words.append(next - end, filler);
+        at = next;
+    }
+    return words;
+}
+
 // Character data without filler, and without a '&' that no longer starts a reference.
 std::string cleanText(std::string_view text, char filler)
 {
@@ -349,6 +370,10 @@ class TreeMender
 {
     // Below this many kinds of parent the part before the gap says too little about its names.
     static constexpr std::size_t MinKnownParents = 4;
+    // How much text a box of words holds on a page, A4 either way, at the default text size.
+    static constexpr std::size_t CharsPerLine = 55;
+    static constexpr std::size_t LinesPerBox = 20;
+    static constexpr std::size_t MaxBoxCm = 17;
 
 public:
     TreeMender(SoundPrefix& sound, std::string& result) : m_sound(sound), m_result(result) {}
@@ -359,12 +384,17 @@ public:
         auto& open = m_sound.open;
         switch (token.kind) {
         case Kind::Text: {
-            std::string text = cleanText(raw, filler);
+            // Character data holding what is left of tags whose '<' was lost: where its words
+            // belong is unknown, and the element open here most likely ended among those tags.
+            const bool tagsLost =
+                token.damaged && raw.find('>') != std::string_view::npos && pageTakesTextBox();
+            std::string text = cleanText(
+                token.damaged ? withoutTagRemnants(raw, filler) : std::string(raw), filler);
             // Words whose element was lost with the gap would sit where nothing shows them.
             const bool words = text.find_first_not_of(" \t\r\n") != std::string::npos;
             const auto& holders = m_sound.textHolders;
             if (words && !holders.empty() &&
-                (open.empty() || holders.find(open.back()) == holders.end()))
+                (tagsLost || open.empty() || holders.find(open.back()) == holders.end()))
                 m_orphans.push_back(std::move(text));
             else
                 m_result += text;
@@ -399,16 +429,29 @@ public:
         return !open.empty();
     }
 
+    // Whether a page is open that a text box of words can go on.
+    [[nodiscard]] bool pageTakesTextBox() const
+    {
+        const auto& open = m_sound.open;
+        return bindsTextBoxNames() &&
+               std::find(open.begin(), open.end(), std::string_view("draw:page")) != open.end();
+    }
+
+    [[nodiscard]] bool bindsTextBoxNames() const
+    {
+        const std::string_view root = m_sound.rootTag;
+        return root.find("xmlns:draw=") != std::string_view::npos &&
+               root.find("xmlns:text=") != std::string_view::npos &&
+               root.find("xmlns:svg=") != std::string_view::npos;
+    }
+
     // Puts the words that lost their element into a text box of their own on the page they
     // came with, so that they are there to be seen and copied. A part whose page is not open,
     // or whose root does not bind the names a text box needs, keeps them out.
     void placeOrphans()
     {
         auto& open = m_sound.open;
-        const std::string_view root = m_sound.rootTag;
-        const bool bindsNames = root.find("xmlns:draw=") != std::string_view::npos &&
-                                root.find("xmlns:text=") != std::string_view::npos &&
-                                root.find("xmlns:svg=") != std::string_view::npos;
+        const bool bindsNames = bindsTextBoxNames();
         auto page = std::find(open.rbegin(), open.rend(), std::string_view("draw:page"));
         if (!m_orphans.empty() && bindsNames && page == open.rend() && !open.empty() &&
             open.front() == ContentRootName && !bodySeen()) {
@@ -424,13 +467,36 @@ public:
             return;
         }
         closeDownTo(static_cast<std::size_t>(open.rend() - page));
-        // Tall enough for its paragraphs at an ordinary size, within an A4 page.
-        const std::size_t height = std::clamp<std::size_t>(m_orphans.size(), 2, 27);
-        m_result += "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"" +
-                    std::to_string(height) + "cm\" svg:x=\"1cm\" svg:y=\"1cm\"><draw:text-box>";
-        for (const std::string& text : m_orphans)
-            m_result += "<text:p>" + text + "</text:p>";
-        m_result += "</draw:text-box></draw:frame>";
+        // What does not fit one page goes on to pages of its own after it: a text box that
+        // grows past its page's edge is cut off there when the drawing is printed or exported.
+        std::vector<std::pair<std::string, std::size_t>> boxes; // paragraphs, lines
+        for (std::string_view text : m_orphans) {
+            // A paragraph longer than a box holds is parted between words.
+            while (!text.empty()) {
+                std::size_t part = text.size();
+                if (part > CharsPerLine * LinesPerBox) {
+                    part = text.rfind(' ', CharsPerLine * LinesPerBox);
+                    part = part == std::string_view::npos || part == 0 ? CharsPerLine * LinesPerBox
+                                                                       : part;
+                }
+                const std::size_t lines = part / CharsPerLine + 1;
+                if (boxes.empty() || boxes.back().second + lines > LinesPerBox)
+                    boxes.emplace_back();
+                boxes.back().first += "<text:p>" + std::string(text.substr(0, part)) + "</text:p>";
+                boxes.back().second += lines;
+                text.remove_prefix(part);
+            }
+        }
+        for (std::size_t box = 0; box < boxes.size(); ++box) {
+            if (box > 0)
+                m_result += "</draw:page><draw:page>";
+            // Tall enough for its lines at an ordinary size.
+            const std::size_t height = std::clamp<std::size_t>(boxes[box].second, 2, MaxBoxCm);
+            m_result += "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"" +
+                        std::to_string(height) +
+                        "cm\" svg:x=\"1cm\" svg:y=\"1cm\"><draw:text-box>" + boxes[box].first +
+                        "</draw:text-box></draw:frame>";
+        }
         m_orphans.clear();
     }
 

@@ -57,6 +57,19 @@ constexpr SpliceCase Cases[] = {
     {"BeforeIsCutBackToItsLastSoundPoint", "<d><pg><s><p>a</p></x>junk", "<s><p>b</p></s></pg></d>",
      "<d><pg><s><p>a</p></s><s><p>b</p></s></pg></d>"},
     {"NothingFollowsAWholeDocument", "<d><pg/></d>", "<pg/></d>", "<d><pg/></d>"},
+    // The '<' of the tags around these words came from bytes the gap took: what is left of the
+    // tags goes, and as the paragraph open before most likely ended among them, the words go
+    // into a text box of their own.
+    {"WordsAmongTheRestsOfTagsLeaveTheOpenElement",
+     "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
+     "<draw:page><draw:frame><draw:text-box><text:p>one",
+     "\x01\x01layout\x01\x01x=\"2cm\"\x01>\x01\x01p>some words\x01\x01p\x01/\x01>"
+     "</draw:text-box></draw:frame></draw:page></office:body></office:document-content>",
+     "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
+     "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>"
+     "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" "
+     "svg:y=\"1cm\"><draw:text-box><text:p> some words p </text:p></draw:text-box>"
+     "</draw:frame></draw:page></office:body></office:document-content>"},
     {"HalfAReferenceAtTheCutGoes", "<d><pg><s><p>a &am", "<s><p>b &amp; c\x01;</p></s></pg></d>",
      "<d><pg><s><p>a </p></s><s><p>b &amp; c ;</p></s></pg></d>"},
 };
@@ -91,6 +104,43 @@ TEST(Splice, WordsFromBeforeTheBodyGetAPageOfTheirOwn)
                        "<draw:page draw:name=\"page1\"><draw:frame draw:layer=\"layout\" "
                        "svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" svg:y=\"1cm\">"
                        "<draw:text-box><text:p> some words </text:p></draw:text-box></draw:frame>");
+}
+
+// A text box that grows past the edge of its page is cut off in print: words beyond what one
+// page holds go on to pages of their own, a long paragraph parted between its words.
+TEST(Splice, WordsBeyondAPagesWorthGoOnToPagesOfTheirOwn)
+{
+    const std::string before =
+        "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\">"
+        "<office:body><draw:page><draw:frame><draw:text-box><text:p>one</text:p>";
+    std::string words;
+    for (int i = 0; i < 400; ++i)
+        words += "word" + std::to_string(i) + " ";
+    const std::string joined = content::SpliceAfterGap(
+        before, "\x01\x01" + words + "\x01</draw:frame></draw:page></office:body>", Filler);
+    const std::string closed = joined + "</office:document-content>";
+    const auto doc = content::parseXmlMemory(closed, content::ParseMode::Strict);
+    ASSERT_TRUE(doc) << closed;
+    std::size_t pages = 0;
+    std::string text;
+    xmlNode* body = xmlDocGetRootElement(doc.get())->children;
+    for (xmlNode* page = body->children; page; page = page->next, ++pages) {
+        std::size_t boxes = 0;
+        for (xmlNode* frame = page->children; frame; frame = frame->next) {
+            xmlChar* content = xmlNodeGetContent(frame);
+            const std::string frameText = reinterpret_cast<const char*>(content);
+            xmlFree(content);
+            if (frameText.find("word") != std::string::npos) {
+                EXPECT_LE(frameText.size(), 20u * 55u) << "more than a page holds";
+                ++boxes;
+            }
+            text += frameText + " ";
+        }
+        EXPECT_LE(boxes, 1u);
+    }
+    EXPECT_GE(pages, 3u);
+    for (const std::string word : {"word0 ", "word199 ", "word399 "})
+        EXPECT_NE(text.find(word), std::string::npos) << word;
 }
 
 TEST(Splice, WordsOfAPartThatLostItsRootGoIntoAnEmptyDrawing)
