@@ -429,6 +429,18 @@ public:
         return !open.empty();
     }
 
+    // Whether the page open at the end of the result holds any element yet.
+    [[nodiscard]] bool pageShowsShapes() const
+    {
+        std::size_t page = m_result.size();
+        do
+            page = page == 0 ? std::string::npos : m_result.rfind("<draw:page", page - 1);
+        while (page != std::string::npos && page + 10 < m_result.size() &&
+               m_result[page + 10] != ' ' && m_result[page + 10] != '>');
+        const std::size_t opened = page == std::string::npos ? page : m_result.find('>', page);
+        return opened != std::string::npos && m_result.find('<', opened) != std::string::npos;
+    }
+
     // Whether a page is open that a text box of words can go on.
     [[nodiscard]] bool pageTakesTextBox() const
     {
@@ -487,8 +499,11 @@ public:
                 text.remove_prefix(part);
             }
         }
+        // On a page that shows shapes already, the words would lie over them; they get the
+        // next page instead.
+        const bool pageInUse = pageShowsShapes();
         for (std::size_t box = 0; box < boxes.size(); ++box) {
-            if (box > 0)
+            if (box > 0 || pageInUse)
                 m_result += "</draw:page><draw:page>";
             // Tall enough for its lines at an ordinary size.
             const std::size_t height = std::clamp<std::size_t>(boxes[box].second, 2, MaxBoxCm);

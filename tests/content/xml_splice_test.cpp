@@ -24,15 +24,17 @@ constexpr SpliceCase Cases[] = {
      "<d><pg><s><p>one two three</p></s><s><p>four</p></s></pg></d>"},
     {"ClosesOfElementsNeverOpenedGo", "<d><pg><s><p>a</p></s>", "x</p></s><s><p>b</p></s></pg></d>",
      "<d><pg><s><p>a</p></s><s><p>b</p></s></pg></d>"},
-    {"WordsThatLostTheirElementGetATextBoxOnTheirPage",
+    // On the page after theirs, as theirs shows shapes the text box would lie over.
+    {"WordsThatLostTheirElementGetATextBoxOfTheirOwn",
      "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
      "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>",
      "\x01\x01lost words\x01</draw:text-box></draw:frame><draw:frame><draw:text-box><text:p>two"
      "</text:p></draw:text-box></draw:frame></draw:page></office:body></office:document-content>",
      "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
      "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>"
-     "<draw:frame><draw:text-box><text:p>two</text:p></draw:text-box></draw:frame>"
-     "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" "
+     "<draw:frame><draw:text-box><text:p>two</text:p></draw:text-box></draw:frame></draw:page>"
+     "<draw:page><draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"2cm\" "
+     "svg:x=\"1cm\" "
      "svg:y=\"1cm\"><draw:text-box><text:p> lost words </text:p></draw:text-box></draw:frame>"
      "</draw:page></office:body></office:document-content>"},
     {"ElementSeenOnlyFurtherOutEndsThoseInBetween", "<d><pg><s><p>a</p></s><s><p>b",
@@ -67,8 +69,9 @@ constexpr SpliceCase Cases[] = {
      "</draw:text-box></draw:frame></draw:page></office:body></office:document-content>",
      "<office:document-content xmlns:draw=\"d\" xmlns:text=\"t\" xmlns:svg=\"s\"><office:body>"
      "<draw:page><draw:frame><draw:text-box><text:p>one</text:p></draw:text-box></draw:frame>"
-     "<draw:frame draw:layer=\"layout\" svg:width=\"19cm\" svg:height=\"2cm\" svg:x=\"1cm\" "
-     "svg:y=\"1cm\"><draw:text-box><text:p> some words p </text:p></draw:text-box>"
+     "</draw:page><draw:page><draw:frame draw:layer=\"layout\" svg:width=\"19cm\" "
+     "svg:height=\"2cm\" svg:x=\"1cm\" svg:y=\"1cm\"><draw:text-box><text:p> some words p "
+     "</text:p></draw:text-box>"
      "</draw:frame></draw:page></office:body></office:document-content>"},
     {"HalfAReferenceAtTheCutGoes", "<d><pg><s><p>a &am", "<s><p>b &amp; c\x01;</p></s></pg></d>",
      "<d><pg><s><p>a </p></s><s><p>b &amp; c ;</p></s></pg></d>"},
