@@ -582,14 +582,17 @@ std::size_t DamageShownBy(std::string_view xml)
     return sound.complete || sound.shownBy == 0 ? xml.size() : std::min(sound.shownBy, xml.size());
 }
 
-std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler)
+std::string SpliceAfterGap(std::string_view before, std::string_view after, char filler,
+                           bool contentPart)
 {
     SoundPrefix sound = soundPrefixOf(before, filler);
     std::string result(before.substr(0, sound.length));
     if (sound.complete)
         return result;
+    // The root's start tag was cut, or the gap came before it: of a content part, at least.
     const bool rootCut = sound.open.empty() &&
-                         before.substr(sound.length).find(ContentRoot) != std::string_view::npos;
+                         (before.substr(sound.length).find(ContentRoot) != std::string_view::npos ||
+                          (contentPart && sound.children.empty()));
     if (sound.open.empty() && !rootCut)
         return result;
     if (rootCut) {

@@ -14,9 +14,11 @@ namespace content {
 // `after` up to that level is dropped, and its closes of elements it never opened name the
 // elements of `before` they close. Elements still open at the end stay open, so that the result
 // can take another piece; the XML mending closes them. When nothing of `after` fits, `before`
-// comes back cut back to its last sound point.
+// comes back cut back to its last sound point. Words from a drawing's content part (said by
+// contentPart, or shown by its root's start tag cut in `before`) whose root element was lost go
+// into an otherwise empty drawing.
 [[nodiscard]] std::string SpliceAfterGap(std::string_view before, std::string_view after,
-                                         char filler);
+                                         char filler, bool contentPart = false);
 
 // How much of xml, from its start, is sound: the whole of a well-formed document, else the part
 // up to the first thing that cannot be read on from.

@@ -53,6 +53,8 @@ std::int64_t headerOffsetOf(const salvage::LocalHeaderRecord& header, std::int64
 constexpr std::int64_t MaxResumedInput = std::int64_t{64} << 20;
 constexpr std::size_t MaxResumedOutput = std::size_t{256} << 20;
 
+constexpr std::string_view ContentPartName = "content.xml";
+
 bool isXmlPart(const std::string& name)
 {
     constexpr std::string_view Suffix = ".xml";
@@ -91,7 +93,8 @@ std::optional<std::uint32_t> expectedSize(const salvage::LocalHeaderRecord& head
 // when nothing after the damage could be picked up.
 std::optional<std::string> readAcrossDamage(platform::CFile64& file,
                                             const salvage::LocalHeaderRecord& header,
-                                            std::int64_t dataOffset, std::int64_t bound)
+                                            const std::string& name, std::int64_t dataOffset,
+                                            std::int64_t bound)
 {
     const std::int64_t span = bound - dataOffset;
     if (span <= 0 || span > MaxResumedInput)
@@ -109,7 +112,8 @@ std::optional<std::string> readAcrossDamage(platform::CFile64& file,
     std::string text(textOf(resumed.pieces.front()));
     for (std::size_t piece = 1; piece < resumed.pieces.size(); ++piece)
         text = content::SpliceAfterGap(text, textOf(resumed.pieces[piece]),
-                                       static_cast<char>(salvage::ResyncFiller));
+                                       static_cast<char>(salvage::ResyncFiller),
+                                       name == ContentPartName);
     return text;
 }
 
@@ -444,7 +448,7 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     // that inflate read as codes), is picked up again after the damage.
     if (state != EntryState::Intact && isXmlPart(name) &&
         ((inflated.damaged && !ended) || (ended && (expected.known || target)))) {
-        if (const auto text = readAcrossDamage(m_file, header, dataOffset, bound)) {
+        if (const auto text = readAcrossDamage(m_file, header, name, dataOffset, bound)) {
             const bool written = replaceWith(
                 temporary,
                 std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));

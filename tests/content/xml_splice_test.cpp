@@ -146,6 +146,22 @@ TEST(Splice, WordsBeyondAPagesWorthGoOnToPagesOfTheirOwn)
         EXPECT_NE(text.find(word), std::string::npos) << word;
 }
 
+// A gap that came right after the XML declaration took the root's start tag whole: only the
+// caller can tell that the part was a drawing's content.
+TEST(Splice, WordsOfAContentPartThatLostItsRootWholeGoIntoAnEmptyDrawing)
+{
+    const std::string before = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    const std::string after = "\x01\x01\x01>\x01p>one two\x01\x01p\x01/\x01>";
+    EXPECT_EQ(content::SpliceAfterGap(before, after, Filler, false), before);
+    const std::string joined = content::SpliceAfterGap(before, after, Filler, true);
+    EXPECT_NE(joined.find("<draw:text-box><text:p> one two p </text:p></draw:text-box>"),
+              std::string::npos)
+        << joined;
+    const std::string closed =
+        joined + "</draw:page></office:drawing></office:body></office:document-content>";
+    EXPECT_TRUE(content::parseXmlMemory(closed, content::ParseMode::Strict)) << closed;
+}
+
 TEST(Splice, WordsOfAPartThatLostItsRootGoIntoAnEmptyDrawing)
 {
     const std::string joined = content::SpliceAfterGap(

@@ -214,6 +214,46 @@ TEST_F(SalvageTest, NoiseAfterDamageAddsNothing)
     EXPECT_EQ(file("meta.xml"), testsupport::bytesOf("<meta/>\n"));
 }
 
+// Wiped from just after its XML declaration, a content part loses its root's start tag whole;
+// the words after the damage still come back, on the page of a drawing made for them.
+TEST_F(SalvageTest, AContentPartThatLostItsRootTagKeepsTheWordsAfterTheDamage)
+{
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
+                       "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                       "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+                       "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                       "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\">"
+                       "<office:body><office:drawing><draw:page>";
+    const auto lines = paragraphs(1500);
+    for (const auto& line : lines)
+        text += "<draw:frame><draw:text-box>" + line + "</draw:text-box></draw:frame>";
+    text += "</draw:page></office:drawing></office:body></office:document-content>\n";
+    auto zip = ZipBuilder()
+                   .add({.name = "content.xml", .data = testsupport::bytesOf(text)})
+                   .add({.name = "meta.xml", .data = testsupport::bytesOf("<meta/>\n")})
+                   .build();
+    // The first block's codes take some hundred bytes; the declaration's few dozen follow.
+    const Bytes deflated = testsupport::rawDeflate(testsupport::bytesOf(text));
+    std::size_t cut = 0;
+    while (cut < deflated.size() && inflatedBeforeError(std::span(deflated).first(cut)).size() < 20)
+        ++cut;
+    const std::size_t start = zip.dataOffsets[0];
+    const std::size_t wiped = (zip.localHeaderOffsets[1] - start) / 2;
+    std::fill_n(zip.bytes.begin() + static_cast<std::ptrdiff_t>(start + cut), wiped,
+                std::uint8_t{0});
+    salvage(zip.bytes);
+
+    ASSERT_EQ(::chmod((tree + "content.xml").c_str(), 0644), 0);
+    ASSERT_NE(content::RepairXmlPart(tree + "content.xml"),
+              content::XmlRepairResult::Unrecoverable);
+    const std::string mended = testsupport::readText(tree + "content.xml");
+    EXPECT_NE(mended.find("<draw:page"), std::string::npos) << mended.substr(0, 400);
+    std::size_t found = 0;
+    for (std::size_t line = lines.size() - 100; line < lines.size(); ++line)
+        found += mended.find(lines[line].substr(8, 7)) != std::string::npos ? 1 : 0;
+    EXPECT_GE(found, 25u);
+}
+
 TEST(DynamicBlockHeader, FoundAtEachBlockStartOfRealDeflateData)
 {
     // zlib starts text of this size with a block of dynamic codes; noise seldom passes.
