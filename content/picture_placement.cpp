@@ -7,9 +7,10 @@
 #include "platform/file_system.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <libxml/xmlreader.h>
 #include <memory>
 #include <set>
@@ -172,6 +173,24 @@ std::optional<double> svgLength(const std::string& text)
     return CentimetresOf(std::string(Trimmed(text)) + "px");
 }
 
+// The four numbers of a view box ("min-x min-y width height", blanks or commas between), read
+// the same whatever the locale.
+std::optional<std::array<double, 4>> viewBoxOf(std::string_view text)
+{
+    std::array<double, 4> numbers{};
+    for (double& number : numbers) {
+        const auto start = text.find_first_not_of(" \t\r\n,");
+        if (start == std::string_view::npos)
+            return std::nullopt;
+        text.remove_prefix(start);
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+        if (error != std::errc())
+            return std::nullopt;
+        text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    }
+    return numbers;
+}
+
 std::optional<PictureSize> svgSize(std::string_view bytes)
 {
     // Only the root element's start tag is read, so a file cut short or damaged further on
@@ -191,12 +210,8 @@ std::optional<PictureSize> svgSize(std::string_view bytes)
         if (width && height && *width > 0 && *height > 0)
             return PictureSize{*width, *height};
         // Without both, the view box gives the shape in user units, taken as pixels.
-        std::string box = readerAttribute(reader.get(), "viewBox");
-        std::replace(box.begin(), box.end(), ',', ' ');
-        double minX = 0, minY = 0, boxWidth = 0, boxHeight = 0;
-        if (std::sscanf(box.c_str(), "%lf %lf %lf %lf", &minX, &minY, &boxWidth, &boxHeight) == 4)
-            return fromPixels(boxWidth, boxHeight, DefaultDpi, DefaultDpi);
-        return std::nullopt;
+        const auto box = viewBoxOf(readerAttribute(reader.get(), "viewBox"));
+        return box ? fromPixels((*box)[2], (*box)[3], DefaultDpi, DefaultDpi) : std::nullopt;
     }
     return std::nullopt;
 }
