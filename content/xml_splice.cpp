@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -286,14 +287,16 @@ struct SoundPrefix
     std::set<std::string, std::less<>> textHolders; // elements seen holding words
     std::string_view rootTag;                       // the root's start tag as written
     std::size_t shownBy = 0; // the end of what could not be read on from: damage lies before it
+    bool rootSeen = false;
 };
 
-SoundPrefix soundPrefixOf(std::string_view before, char filler)
+// Reads on from where `sound` stopped (its length, a token's start) to the end of before.
+SoundPrefix soundPrefixOf(std::string_view before, char filler, SoundPrefix sound = {})
 {
     const Tokenizer tokens(before, filler);
-    SoundPrefix sound;
-    bool rootSeen = false;
-    for (std::size_t at = 0; at < before.size();) {
+    sound.shownBy = 0;
+    bool& rootSeen = sound.rootSeen;
+    for (std::size_t at = sound.length; at < before.size();) {
         const Token token = tokens.next(at);
         if (token.kind == Kind::Text) {
             const std::size_t lost =
@@ -573,6 +576,27 @@ private:
 std::size_t SoundLength(std::string_view xml)
 {
     const SoundPrefix sound = soundPrefixOf(xml, '\0');
+    return sound.complete ? xml.size() : sound.length;
+}
+
+struct SoundReader::State
+{
+    SoundPrefix shared;
+};
+
+// Only up to the last tag the shared bytes hold: what they end in may go on differently.
+SoundReader::SoundReader(std::string_view shared)
+    : m_state(std::make_shared<State>(
+          State{soundPrefixOf(shared.substr(0, shared.rfind('>') + 1), '\0')}))
+{
+}
+
+std::size_t SoundReader::SoundLength(std::string_view xml) const
+{
+    const SoundPrefix& shared = m_state->shared;
+    if (shared.complete || shared.shownBy != 0)
+        return content::SoundLength(xml);
+    const SoundPrefix sound = soundPrefixOf(xml, '\0', shared);
     return sound.complete ? xml.size() : sound.length;
 }
 

@@ -4,6 +4,7 @@
 // what came after are marked with a filler byte: tags they damage are mended or dropped.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,19 @@ namespace content {
 // How much of xml, from its start, is sound: the whole of a well-formed document, else the part
 // up to the first thing that cannot be read on from.
 [[nodiscard]] std::size_t SoundLength(std::string_view xml);
+
+// SoundLength for many texts that begin with the same bytes, which are read only once.
+class SoundReader
+{
+public:
+    explicit SoundReader(std::string_view shared);
+    // xml begins with the shared bytes.
+    [[nodiscard]] std::size_t SoundLength(std::string_view xml) const;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
 
 // How far into xml its first damage has certainly shown: the end of the first thing that cannot
 // be read on from (so the damage itself lies before it), or the size of xml when it is sound up

@@ -159,6 +159,8 @@ private:
     // Inflating left for finding flipped bits in this file: a file damaged all over would
     // otherwise be searched bit by bit in every entry.
     std::size_t m_flipWorkLeft = std::size_t{64} << 20;
+    // Inflating and reading left for finding several flipped bits in one XML part of this file.
+    std::size_t m_readWorkLeft = std::size_t{256} << 20;
     // The state of the copy each workspace path holds, for choosing between duplicates.
     std::map<std::string, EntryState> m_placedStates;
     std::string m_outputPath;

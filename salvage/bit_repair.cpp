@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 namespace salvage {
@@ -78,6 +79,75 @@ std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data, st
             return bit;
     }
     return std::nullopt;
+}
+
+std::vector<std::size_t> FindFlipsThatReadOn(std::span<const std::uint8_t> data,
+                                             std::size_t fromBit, std::size_t toBit,
+                                             std::size_t reach, const ReadsUntil& readsUntil,
+                                             std::size_t& workLeft)
+{
+    // Far enough to take a flip for the one that was made: the next flip's damage seldom comes
+    // sooner. A flip that reads on only a little is no better than one that changes a letter.
+    constexpr std::size_t Window = 4096;
+    constexpr std::size_t Margin = 512;
+    toBit = std::min(toBit, data.size() * 8);
+    if (fromBit >= toBit)
+        return {};
+    const std::size_t checkpoint = fromBit / 8;
+    zip::InflateStream before;
+    if (!before.IsValid())
+        return {};
+    std::string text(reach + Window, '\0');
+    std::size_t prefix = 0;
+    for (auto input = data.first(checkpoint); !input.empty();) {
+        const auto step =
+            before.Inflate(input, std::span(reinterpret_cast<std::uint8_t*>(text.data()) + prefix,
+                                            text.size() - prefix));
+        input = input.subspan(step.consumed);
+        prefix += step.produced;
+        if (step.status != Status::Progress && step.status != Status::NeedsInput)
+            return {};
+        if (step.consumed == 0 && step.produced == 0)
+            break;
+    }
+
+    std::vector<std::uint8_t> rest(data.begin() + static_cast<std::ptrdiff_t>(checkpoint),
+                                   data.end());
+    std::vector<std::size_t> best;
+    std::size_t furthest = reach + Margin;
+    for (std::size_t bit = toBit; bit-- > fromBit && workLeft > 0;) {
+        auto stream = before.Copy();
+        if (!stream)
+            return {};
+        const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
+        rest[bit / 8 - checkpoint] ^= mask;
+        std::size_t produced = prefix;
+        std::span<const std::uint8_t> input = rest;
+        auto status = Status::Progress;
+        while (status == Status::Progress && produced < text.size()) {
+            const auto step = stream->Inflate(
+                input, std::span(reinterpret_cast<std::uint8_t*>(text.data()) + produced,
+                                 text.size() - produced));
+            input = input.subspan(step.consumed);
+            produced += step.produced;
+            status = step.status;
+        }
+        rest[bit / 8 - checkpoint] ^= mask;
+        std::size_t reads = readsUntil(std::string_view(text).substr(0, produced), prefix);
+        workLeft -= std::min(workLeft, 2 * (produced - prefix));
+        // Reading to where the try stopped counts the same however the last tag fell; damage
+        // close to the end: the stream that ends reading well is as good as any.
+        if (reads + Margin >= text.size() ||
+            (status == Status::StreamEnd && reads == produced && reads > reach))
+            reads = text.size();
+        if (reads > furthest) {
+            furthest = reads;
+            best.clear();
+        }
+        if (reads == furthest && best.size() < MaxFlipsThatReadOn)
+            best.push_back(bit);
+    }
+    return best;
 }
 
 std::optional<std::size_t> FindFlippedBitByCrc(std::span<const std::uint8_t> data,

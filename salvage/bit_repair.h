@@ -7,8 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string_view>
+#include <vector>
 
 namespace salvage {
 
@@ -24,6 +27,22 @@ struct Checksum
 [[nodiscard]] std::optional<std::size_t> FindFlippedBit(std::span<const std::uint8_t> data,
                                                         std::size_t fromBit, std::size_t toBit,
                                                         Checksum expected, std::size_t maxWork);
+
+// How far, from its start, a stretch of output reads the way the entry's text must; its first
+// `unchanged` bytes are the same for every try of one search.
+using ReadsUntil = std::function<std::size_t(std::string_view output, std::size_t unchanged)>;
+
+// For an entry spoilt by several flipped bits, which no single flip makes check: the bits of
+// data within [fromBit, toBit) whose flip makes its output read, as readsUntil judges it,
+// furthest past `reach` output bytes (where it stopped reading before), by at least a little;
+// several flips can read on as far, and at most MaxFlipsThatReadOn of them come back, the last
+// bits first (the damage shows soon after its flip). Each try inflates at most a few KiB past
+// reach, and only as long as workLeft lasts (bytes inflated and judged), which the search uses
+// up as it goes.
+inline constexpr std::size_t MaxFlipsThatReadOn = 4;
+[[nodiscard]] std::vector<std::size_t>
+FindFlipsThatReadOn(std::span<const std::uint8_t> data, std::size_t fromBit, std::size_t toBit,
+                    std::size_t reach, const ReadsUntil& readsUntil, std::size_t& workLeft);
 
 // The bit of stored data whose flip gives it the CRC-32 `expected`, found from how far its
 // CRC-32 is off: a CRC-32 tells apart every single-bit change of a message shorter than 512 MiB.

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <limits>
 #include <optional>
@@ -155,6 +156,168 @@ std::optional<Target> targetOf(platform::CFile64& file, const salvage::LocalHead
     return std::nullopt;
 }
 
+// A wiped stretch where the damage shows is damage of another kind: no flipped bit undoes it.
+bool hasWipedRun(std::span<const std::uint8_t> searched)
+{
+    constexpr std::size_t WipedRun = 16;
+    return std::search_n(searched.begin(), searched.end(), WipedRun, std::uint8_t{0}) !=
+           searched.end();
+}
+
+// The whole of a file of at most limit bytes.
+std::optional<std::string> readText(const std::string& path, std::uint32_t limit)
+{
+    platform::CFile64 file;
+    const auto size = file.OpenRead(path) ? file.Size() : std::nullopt;
+    if (!size || *size > static_cast<std::int64_t>(limit))
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(*size), '\0');
+    if (file.ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
+            .value_or(0) != text.size())
+        return std::nullopt;
+    return text;
+}
+
+// An XML part that inflated to its end but reads wrong in places: flipped bits inflate on into
+// other bytes, and the stream soon finds its way again. What follows the first thing that does
+// not read is joined on as after a gap, where the elements fit, rather than cut away with it.
+std::optional<std::string> joinedOverBreak(const std::string& inflatedPath, bool contentPart)
+{
+    const auto text = readText(inflatedPath, MaxMendedOutput);
+    if (!text)
+        return std::nullopt;
+    const std::size_t sound = content::SoundLength(*text);
+    const std::size_t shown = content::DamageShownBy(*text);
+    if (sound >= text->size() || shown >= text->size())
+        return std::nullopt; // sound to its end, or nothing after the break
+    return content::SpliceAfterGap(std::string_view(*text).substr(0, sound),
+                                   std::string_view(*text).substr(shown),
+                                   static_cast<char>(salvage::ResyncFiller), contentPart);
+}
+
+// Inflates data whole into at most limit bytes: the output, and whether the stream ended there.
+std::pair<std::vector<std::uint8_t>, bool> inflateWhole(std::span<const std::uint8_t> data,
+                                                        std::size_t limit)
+{
+    std::vector<std::uint8_t> output(limit);
+    zip::InflateStream stream;
+    std::size_t produced = 0;
+    auto status = zip::InflateStream::Status::Progress;
+    while (status == zip::InflateStream::Status::Progress && produced < output.size()) {
+        const auto step = stream.Inflate(data, std::span(output).subspan(produced));
+        data = data.subspan(step.consumed);
+        produced += step.produced;
+        status = step.status;
+    }
+    output.resize(produced);
+    return {std::move(output), status == zip::InflateStream::Status::StreamEnd};
+}
+
+// What flipping bits back made of an XML part: all of it checked, or at least reading well to
+// its end where one last flip changed only a few letters, which nothing can find.
+struct Unflipped
+{
+    std::vector<std::uint8_t> output;
+    bool checks = false;
+};
+
+// Flips back, in data, the flipped bits that spoil an XML part, each found in turn as a flip
+// after which the text reads on furthest past where it stopped reading. Of flips that read on as
+// far the first is followed, and up to `detours` times on the way another; the first way that
+// checks is kept, else the first that reads well to the end.
+std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Target& target,
+                                      int flipsLeft, int detours, bool flipped,
+                                      std::size_t& workLeft)
+{
+    // Flips can make the stream give somewhat more than the entry holds.
+    auto [output, ended] =
+        inflateWhole(data, std::size_t{target.expected.size} + target.expected.size / 4 + 1024);
+    if (ended && output.size() == target.expected.size &&
+        static_cast<std::uint32_t>(crc32(0, output.data(), static_cast<uInt>(output.size()))) ==
+            target.expected.crc)
+        return Unflipped{std::move(output), true};
+    const std::string_view text(reinterpret_cast<const char*>(output.data()), output.size());
+    // Where the text stops reading: where inflate stumbled, or where the XML does.
+    const std::size_t sound = content::SoundLength(text);
+    const std::size_t shown = ended ? content::DamageShownBy(text) : output.size();
+    if (sound >= output.size() && ended) { // no place left to look
+        // Kept only at the size the part must have, which a stream that flips sent off to an
+        // early end, or into noise, does not reach.
+        const bool whole = flipped && output.size() == target.expected.size;
+        return whole ? std::optional(Unflipped{std::move(output), false}) : std::nullopt;
+    }
+    if (flipsLeft == 0 || workLeft == 0)
+        return std::nullopt;
+    const std::size_t soundInput = salvage::InputByteAtOutput(data, sound).value_or(0);
+    const std::size_t from = soundInput > FlipSearchBytes ? soundInput - FlipSearchBytes : 0;
+    const std::size_t to = std::min(
+        salvage::InputByteAtOutput(data, shown).value_or(data.size() - 1), data.size() - 1);
+    // Wiped bytes just after where the damage showed are what inflate stumbled on.
+    const std::size_t looked = std::min(to + 1 + FlipSearchBytes, data.size());
+    if (from > to || hasWipedRun(std::span(data).subspan(from, looked - from)))
+        return std::nullopt;
+    // The text before the bits tried reads the same every time: it is read once a search.
+    std::optional<content::SoundReader> reader;
+    std::size_t readerFor = 0;
+    const salvage::ReadsUntil reads = [&](std::string_view part, std::size_t unchanged) {
+        if (!reader || readerFor != unchanged) {
+            reader.emplace(part.substr(0, unchanged));
+            readerFor = unchanged;
+        }
+        return reader->SoundLength(part);
+    };
+    // The flip most likely lies about where the text stopped reading; inflate may stumble
+    // only much later. Those bits are tried first.
+    const std::size_t near = std::min(soundInput + FlipSearchBytes, to + 1);
+    auto flips = salvage::FindFlipsThatReadOn(data, from * 8, near * 8, shown, reads, workLeft);
+    if (flips.empty() && near <= to)
+        flips = salvage::FindFlipsThatReadOn(data, near * 8, (to + 1) * 8, shown, reads, workLeft);
+    std::optional<Unflipped> readable;
+    // With a detour to take, the other flips here come first: a wrong choice is soonest undone
+    // where it was made, and the first flip's way on is tried last, with the detour still open.
+    const std::size_t count = detours > 0 ? flips.size() : std::min<std::size_t>(flips.size(), 1);
+    for (std::size_t step = 0; step < count; ++step) {
+        const std::size_t tried = detours > 0 ? (step + 1) % flips.size() : 0;
+        const std::size_t bit = flips[tried];
+        const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
+        data[bit / 8] ^= mask;
+        auto result = unflipInTurn(data, target, flipsLeft - 1, detours - (tried > 0 ? 1 : 0), true,
+                                   workLeft);
+        data[bit / 8] ^= mask;
+        if (result && result->checks)
+            return result;
+        if (result && !readable)
+            readable = std::move(result);
+    }
+    return readable;
+}
+
+// The output of an XML part spoilt by several flipped bits, which no single flip makes check,
+// with the flips found flipped back: checked, or reading well to its end. Nothing when neither.
+std::optional<Unflipped> mendFlippedBits(platform::CFile64& file, const Target& target,
+                                         std::int64_t dataOffset, std::size_t& workLeft)
+{
+    constexpr int MaxFlips = 6;
+    if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
+        target.expected.size > MaxMendedOutput)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(target.compressedSize));
+    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
+        return std::nullopt;
+    // The first flip found each time, then ways that take another once, then twice: a wrong
+    // choice, which reads on as well as the right one, is most often made only once.
+    constexpr int MaxDetours = 2;
+    std::optional<Unflipped> readable;
+    for (int detours = 0; detours <= MaxDetours && workLeft > 0; ++detours) {
+        auto result = unflipInTurn(data, target, MaxFlips, detours, false, workLeft);
+        if (result && result->checks)
+            return result;
+        if (result && !readable)
+            readable = std::move(result);
+    }
+    return readable;
+}
+
 // The whole output of a deflated entry that one flipped bit spoilt, flipped back and checked.
 // failedAt is where inflate met the damage; for a part that inflated to its end with the wrong
 // CRC-32 (failedAt negative), the damage shows where its XML (in `inflatedPath`) stops making
@@ -175,14 +338,10 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
         shownAt = std::min(static_cast<std::size_t>(failedAt), data.size());
         soundUntil = shownAt;
     } else {
-        platform::CFile64 inflated;
-        const auto size = inflated.OpenRead(inflatedPath) ? inflated.Size() : std::nullopt;
-        if (!size || *size > static_cast<std::int64_t>(MaxMendedOutput))
+        const auto read = readText(inflatedPath, MaxMendedOutput);
+        if (!read)
             return std::nullopt;
-        std::string text(static_cast<std::size_t>(*size), '\0');
-        if (inflated.ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()))
-                .value_or(0) != text.size())
-            return std::nullopt;
+        const std::string& text = *read;
         // The flip changed the output somewhere in the first thing that does not read, at the
         // latest where it stops reading.
         const std::size_t sound = content::SoundLength(text);
@@ -196,11 +355,7 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
             std::max(soundUntil, salvage::InputByteAtOutput(data, shown).value_or(soundUntil));
     }
     const std::size_t from = soundUntil > FlipSearchBytes ? soundUntil - FlipSearchBytes : 0;
-    // A wiped stretch there is damage of another kind: no single flip undoes it.
-    constexpr std::size_t WipedRun = 16;
-    const auto searched = std::span(data).subspan(from, std::min(data.size(), shownAt + 1) - from);
-    if (std::search_n(searched.begin(), searched.end(), WipedRun, std::uint8_t{0}) !=
-        searched.end())
+    if (hasWipedRun(std::span(data).subspan(from, std::min(data.size(), shownAt + 1) - from)))
         return std::nullopt;
     const std::size_t work = std::min(workLeft, MaxFlipWork);
     const auto bit =
@@ -429,14 +584,24 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     const auto target = spoilt ? targetOf(m_file, header, name, dataOffset, bound,
                                           m_dataDescriptorOffsets, m_centralHeaderOffsets)
                                : std::nullopt;
+    std::size_t readsWhole = 0; // the size of a part that flips made read well to its end
     const bool checksOut = target && ended && target->expected.crc == crc &&
                            target->expected.size == static_cast<std::uint32_t>(produced);
     if (checksOut) {
         state = EntryState::Intact; // its descriptor lies elsewhere than right after it
     } else if (target) {
         const std::int64_t failedAt = inflated.damaged ? consumed : -1;
-        if (const auto whole =
-                mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary, m_flipWorkLeft)) {
+        auto whole =
+            mendFlippedBit(m_file, *target, dataOffset, failedAt, temporary, m_flipWorkLeft);
+        if (!whole && isXmlPart(name)) {
+            if (auto unflipped = mendFlippedBits(m_file, *target, dataOffset, m_readWorkLeft)) {
+                if (unflipped->checks)
+                    whole = std::move(unflipped->output);
+                else if (replaceWith(temporary, unflipped->output))
+                    readsWhole = unflipped->output.size();
+            }
+        }
+        if (whole) {
             if (replaceWith(temporary, *whole)) {
                 produced = static_cast<std::int64_t>(whole->size());
                 state = EntryState::Intact;
@@ -446,8 +611,11 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     }
     // A stream damaged midway, or one that ran to its end but not to its size and CRC-32 (damage
     // that inflate read as codes), is picked up again after the damage.
-    if (state != EntryState::Intact && isXmlPart(name) &&
-        ((inflated.damaged && !ended) || (ended && (expected.known || target)))) {
+    if (readsWhole > 0) {
+        produced = static_cast<std::int64_t>(readsWhole);
+        state = EntryState::Damaged;
+    } else if (state != EntryState::Intact && isXmlPart(name) &&
+               ((inflated.damaged && !ended) || (ended && (expected.known || target)))) {
         if (const auto text = readAcrossDamage(m_file, header, name, dataOffset, bound)) {
             const bool written = replaceWith(
                 temporary,
@@ -459,6 +627,20 @@ EntryState CFileRepairer::RecoverDeflatedInPlace(const salvage::LocalHeaderRecor
     // Inflated to its end, yet a checksum known for sure disagrees: the data is damaged.
     if (state == EntryState::Complete && (target || (expected.known && headerChecksum)))
         state = EntryState::Damaged;
+    // Only for a part of about the size it must have: flipped bits change that little, while
+    // noise that happens to inflate to an end gives other sizes and must add nothing.
+    constexpr std::int64_t FlipSizeSlack = 64;
+    if (state == EntryState::Damaged && isXmlPart(name) && readsWhole == 0 && target &&
+        std::abs(produced - static_cast<std::int64_t>(target->expected.size)) <= FlipSizeSlack) {
+        if (const auto text = joinedOverBreak(temporary, name == ContentPartName)) {
+            if (replaceWith(
+                    temporary,
+                    std::span(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()))) {
+                produced = static_cast<std::int64_t>(text->size());
+                state = EntryState::Partial;
+            }
+        }
+    }
     if (state == EntryState::Empty) {
         (void)platform::DeleteFile(temporary);
         return state;

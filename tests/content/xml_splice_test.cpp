@@ -162,6 +162,28 @@ TEST(Splice, WordsOfAContentPartThatLostItsRootWholeGoIntoAnEmptyDrawing)
     EXPECT_TRUE(content::parseXmlMemory(closed, content::ParseMode::Strict)) << closed;
 }
 
+// Reading the shared start once gives what reading each text whole gives, wherever that start
+// ends: inside text, inside a tag, or after the damage.
+TEST(SoundReader, AgreesWithReadingEachTextWhole)
+{
+    const std::string sound =
+        "<?xml version=\"1.0\"?>\n<d a=\"1\"><pg><s x=\"2\"><p>one &amp; two</p></s><s>"
+        "<p>three</p></s></pg></d>";
+    std::vector<std::string> texts = {sound, sound.substr(0, 60)};
+    for (const std::size_t at : {std::size_t{30}, std::size_t{45}, std::size_t{70}}) {
+        std::string broken = sound;
+        broken[at] = '<';
+        texts.push_back(broken);
+    }
+    for (const std::string& text : texts) {
+        for (std::size_t shared = 0; shared <= text.size(); shared += 7)
+            EXPECT_EQ(
+                content::SoundReader(std::string_view(text).substr(0, shared)).SoundLength(text),
+                content::SoundLength(text))
+                << text << " sharing " << shared;
+    }
+}
+
 TEST(Splice, WordsOfAPartThatLostItsRootGoIntoAnEmptyDrawing)
 {
     const std::string joined = content::SpliceAfterGap(
