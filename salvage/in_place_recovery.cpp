@@ -213,6 +213,19 @@ std::pair<std::vector<std::uint8_t>, bool> inflateWhole(std::span<const std::uin
     return {std::move(output), status == zip::InflateStream::Status::StreamEnd};
 }
 
+// The compressed data of an entry small enough to mend flipped bits in, read whole.
+std::optional<std::vector<std::uint8_t>> compressedOf(platform::CFile64& file, const Target& target,
+                                                      std::int64_t dataOffset)
+{
+    if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
+        target.expected.size > MaxMendedOutput)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(target.compressedSize));
+    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
+        return std::nullopt;
+    return data;
+}
+
 // What flipping bits back made of an XML part: all of it checked, or at least reading well to
 // its end where one last flip changed only a few letters, which nothing can find.
 struct Unflipped
@@ -298,18 +311,15 @@ std::optional<Unflipped> mendFlippedBits(platform::CFile64& file, const Target& 
                                          std::int64_t dataOffset, std::size_t& workLeft)
 {
     constexpr int MaxFlips = 6;
-    if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
-        target.expected.size > MaxMendedOutput)
-        return std::nullopt;
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(target.compressedSize));
-    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
+    auto data = compressedOf(file, target, dataOffset);
+    if (!data)
         return std::nullopt;
     // The first flip found each time, then ways that take another once, then twice: a wrong
     // choice, which reads on as well as the right one, is most often made only once.
     constexpr int MaxDetours = 2;
     std::optional<Unflipped> readable;
     for (int detours = 0; detours <= MaxDetours && workLeft > 0; ++detours) {
-        auto result = unflipInTurn(data, target, MaxFlips, detours, false, workLeft);
+        auto result = unflipInTurn(*data, target, MaxFlips, detours, false, workLeft);
         if (result && result->checks)
             return result;
         if (result && !readable)
@@ -326,12 +336,10 @@ std::optional<std::vector<std::uint8_t>>
 mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataOffset,
                std::int64_t failedAt, const std::string& inflatedPath, std::size_t& workLeft)
 {
-    if (target.compressedSize <= 0 || target.compressedSize > MaxMendedInput ||
-        target.expected.size > MaxMendedOutput)
+    auto compressed = compressedOf(file, target, dataOffset);
+    if (!compressed)
         return std::nullopt;
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(target.compressedSize));
-    if (file.ReadAt(dataOffset, data).value_or(0) != data.size())
-        return std::nullopt;
+    std::vector<std::uint8_t>& data = *compressed;
     std::size_t shownAt = 0;
     std::size_t soundUntil = 0; // input as far as which the output still made sense
     if (failedAt >= 0) {
