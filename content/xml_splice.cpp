@@ -35,12 +35,13 @@ struct Token
 
 bool isNameStart(unsigned char c)
 {
-    return std::isalpha(c) != 0 || c == '_' || c == ':' || c >= 0x80;
+    // ASCII letters, whatever the locale; anything beyond ASCII may start a name.
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
 }
 
 bool isNameChar(unsigned char c)
 {
-    return isNameStart(c) || std::isdigit(c) != 0 || c == '-' || c == '.';
+    return isNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
 bool isSpace(char c)
@@ -161,7 +162,15 @@ private:
                              m_text[cursor] != '>' && m_text[cursor] != '/'))
             return damagedTag(Kind::Start, at, at + 1);
         Token token{Kind::Start, at, 0, name, false, {}};
-        std::string kept = "<" + std::string(name);
+        // The tag as kept: only made when an attribute is left out, from the spans kept so far.
+        auto& keptSpans = m_keptSpans;
+        keptSpans.clear();
+        const auto kept = [&] {
+            std::string tag = "<" + std::string(name);
+            for (const auto& [begin, end] : keptSpans)
+                tag += " " + std::string(m_text.substr(begin, end - begin));
+            return tag;
+        };
         // Filler that runs through the rest of the tag took its end with it: the element is
         // kept with the attributes before the filler, and what is left up to the next tag goes.
         const auto cutShort = [&](std::size_t from) {
@@ -171,11 +180,12 @@ private:
                              {},           false, {}};
             token.end = restOfTag(from);
             token.damaged = true;
-            token.mended = kept + ">";
+            token.mended = kept() + ">";
             return token;
         };
         bool dropped = false;
-        std::vector<std::string_view> names;
+        auto& names = m_names;
+        names.clear();
         for (;;) {
             const std::size_t spaceStart = cursor;
             while (cursor < m_text.size() && isSpace(m_text[cursor]))
@@ -186,7 +196,7 @@ private:
                 token.kind = m_text[cursor] == '>' ? Kind::Start : Kind::Empty;
                 token.end = cursor + (token.kind == Kind::Start ? 1 : 2);
                 if (dropped)
-                    token.mended = kept + (token.kind == Kind::Start ? ">" : "/>");
+                    token.mended = kept() + (token.kind == Kind::Start ? ">" : "/>");
                 return token;
             }
             // An attribute: name = "value", the value quoted either way and free of '<'.
@@ -213,7 +223,7 @@ private:
                 std::find(names.begin(), names.end(), attribute) != names.end())
                 dropped = true;
             else
-                kept += " " + std::string(m_text.substr(cursor, attributeEnd - cursor));
+                keptSpans.emplace_back(cursor, attributeEnd);
             names.push_back(attribute);
             cursor = attributeEnd;
         }
@@ -221,6 +231,9 @@ private:
 
     std::string_view m_text;
     char m_filler;
+    // Reused from tag to tag: reading a long part makes no allocation per tag.
+    mutable std::vector<std::string_view> m_names;
+    mutable std::vector<std::pair<std::size_t, std::size_t>> m_keptSpans;
 };
 
 // What of a stretch of character data that filler runs through can be words: a tag whose '<'

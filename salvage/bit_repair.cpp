@@ -90,6 +90,7 @@ std::vector<std::size_t> FindFlipsThatReadOn(std::span<const std::uint8_t> data,
     // sooner. A flip that reads on only a little is no better than one that changes a letter.
     constexpr std::size_t Window = 4096;
     constexpr std::size_t Margin = 512;
+    constexpr std::size_t Glance = 2 * Margin; // longer than most tags
     toBit = std::min(toBit, data.size() * 8);
     if (fromBit >= toBit)
         return {};
@@ -124,16 +125,24 @@ std::vector<std::size_t> FindFlipsThatReadOn(std::span<const std::uint8_t> data,
         std::size_t produced = prefix;
         std::span<const std::uint8_t> input = rest;
         auto status = Status::Progress;
-        while (status == Status::Progress && produced < text.size()) {
-            const auto step = stream->Inflate(
-                input, std::span(reinterpret_cast<std::uint8_t*>(text.data()) + produced,
-                                 text.size() - produced));
-            input = input.subspan(step.consumed);
-            produced += step.produced;
-            status = step.status;
+        const auto inflateTo = [&](std::size_t limit) {
+            while (status == Status::Progress && produced < limit) {
+                const auto step = stream->Inflate(
+                    input, std::span(reinterpret_cast<std::uint8_t*>(text.data()) + produced,
+                                     limit - produced));
+                input = input.subspan(step.consumed);
+                produced += step.produced;
+                status = step.status;
+            }
+        };
+        // Most flips do not even read past where the text stopped before: a short look first.
+        inflateTo(std::min(text.size(), reach + Glance));
+        std::size_t reads = readsUntil(std::string_view(text).substr(0, produced), prefix);
+        if (reads > reach || status != Status::Progress) {
+            inflateTo(text.size());
+            reads = readsUntil(std::string_view(text).substr(0, produced), prefix);
         }
         rest[bit / 8 - checkpoint] ^= mask;
-        std::size_t reads = readsUntil(std::string_view(text).substr(0, produced), prefix);
         workLeft -= std::min(workLeft, 2 * (produced - prefix));
         // Reading to where the try stopped counts the same however the last tag fell; damage
         // close to the end: the stream that ends reading well is as good as any.

@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -238,37 +239,23 @@ struct Unflipped
 // after which the text reads on furthest past where it stopped reading. Of flips that read on as
 // far the first is followed, and up to `detours` times on the way another; the first way that
 // checks is kept, else the first that reads well to the end.
-std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Target& target,
-                                      int flipsLeft, int detours, bool flipped,
-                                      std::size_t& workLeft)
+// The flips in data after which its text, which stopped reading early, reads on furthest.
+std::vector<std::size_t> flipsThatReadOn(std::span<const std::uint8_t> data,
+                                         const std::vector<std::uint8_t>& output, bool ended,
+                                         std::size_t& workLeft)
 {
-    // Flips can make the stream give somewhat more than the entry holds.
-    auto [output, ended] =
-        inflateWhole(data, std::size_t{target.expected.size} + target.expected.size / 4 + 1024);
-    if (ended && output.size() == target.expected.size &&
-        static_cast<std::uint32_t>(crc32(0, output.data(), static_cast<uInt>(output.size()))) ==
-            target.expected.crc)
-        return Unflipped{std::move(output), true};
     const std::string_view text(reinterpret_cast<const char*>(output.data()), output.size());
     // Where the text stops reading: where inflate stumbled, or where the XML does.
     const std::size_t sound = content::SoundLength(text);
     const std::size_t shown = ended ? content::DamageShownBy(text) : output.size();
-    if (sound >= output.size() && ended) { // no place left to look
-        // Kept only at the size the part must have, which a stream that flips sent off to an
-        // early end, or into noise, does not reach.
-        const bool whole = flipped && output.size() == target.expected.size;
-        return whole ? std::optional(Unflipped{std::move(output), false}) : std::nullopt;
-    }
-    if (flipsLeft == 0 || workLeft == 0)
-        return std::nullopt;
     const std::size_t soundInput = salvage::InputByteAtOutput(data, sound).value_or(0);
     const std::size_t from = soundInput > FlipSearchBytes ? soundInput - FlipSearchBytes : 0;
     const std::size_t to = std::min(
         salvage::InputByteAtOutput(data, shown).value_or(data.size() - 1), data.size() - 1);
     // Wiped bytes just after where the damage showed are what inflate stumbled on.
     const std::size_t looked = std::min(to + 1 + FlipSearchBytes, data.size());
-    if (from > to || hasWipedRun(std::span(data).subspan(from, looked - from)))
-        return std::nullopt;
+    if (from > to || hasWipedRun(data.subspan(from, looked - from)))
+        return {};
     // The text before the bits tried reads the same every time: it is read once a search.
     std::optional<content::SoundReader> reader;
     std::size_t readerFor = 0;
@@ -285,6 +272,41 @@ std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Tar
     auto flips = salvage::FindFlipsThatReadOn(data, from * 8, near * 8, shown, reads, workLeft);
     if (flips.empty() && near <= to)
         flips = salvage::FindFlipsThatReadOn(data, near * 8, (to + 1) * 8, shown, reads, workLeft);
+    return flips;
+}
+
+// The flips found to read on, by the flips already made: each way is searched once, however
+// many passes go along it.
+using FlipsFound = std::map<std::vector<std::size_t>, std::vector<std::size_t>>;
+
+std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Target& target,
+                                      int flipsLeft, int detours, std::vector<std::size_t>& made,
+                                      FlipsFound& found, std::size_t& workLeft)
+{
+    const bool flipped = !made.empty();
+    // Flips can make the stream give somewhat more than the entry holds.
+    auto [output, ended] =
+        inflateWhole(data, std::size_t{target.expected.size} + target.expected.size / 4 + 1024);
+    if (ended && output.size() == target.expected.size &&
+        static_cast<std::uint32_t>(crc32(0, output.data(), static_cast<uInt>(output.size()))) ==
+            target.expected.crc)
+        return Unflipped{std::move(output), true};
+    const std::string_view text(reinterpret_cast<const char*>(output.data()), output.size());
+    if (ended && content::SoundLength(text) >= output.size()) { // no place left to look
+        // Kept only at the size the part must have, which a stream that flips sent off to an
+        // early end, or into noise, does not reach.
+        const bool whole = flipped && output.size() == target.expected.size;
+        return whole ? std::optional(Unflipped{std::move(output), false}) : std::nullopt;
+    }
+    if (flipsLeft == 0)
+        return std::nullopt;
+    auto known = found.find(made);
+    if (known == found.end()) {
+        if (workLeft == 0)
+            return std::nullopt;
+        known = found.emplace(made, flipsThatReadOn(data, output, ended, workLeft)).first;
+    }
+    const std::vector<std::size_t> flips = known->second;
     std::optional<Unflipped> readable;
     // With a detour to take, the other flips here come first: a wrong choice is soonest undone
     // where it was made, and the first flip's way on is tried last, with the detour still open.
@@ -294,8 +316,10 @@ std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Tar
         const std::size_t bit = flips[tried];
         const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
         data[bit / 8] ^= mask;
-        auto result = unflipInTurn(data, target, flipsLeft - 1, detours - (tried > 0 ? 1 : 0), true,
-                                   workLeft);
+        made.push_back(bit);
+        auto result = unflipInTurn(data, target, flipsLeft - 1, detours - (tried > 0 ? 1 : 0), made,
+                                   found, workLeft);
+        made.pop_back();
         data[bit / 8] ^= mask;
         if (result && result->checks)
             return result;
@@ -310,21 +334,27 @@ std::optional<Unflipped> unflipInTurn(std::vector<std::uint8_t>& data, const Tar
 std::optional<Unflipped> mendFlippedBits(platform::CFile64& file, const Target& target,
                                          std::int64_t dataOffset, std::size_t& workLeft)
 {
-    constexpr int MaxFlips = 6;
+    constexpr int MaxFlips = 4;
     auto data = compressedOf(file, target, dataOffset);
     if (!data)
         return std::nullopt;
     // The first flip found each time, then ways that take another once, then twice: a wrong
     // choice, which reads on as well as the right one, is most often made only once.
-    constexpr int MaxDetours = 2;
+    constexpr int MaxDetours = 1;
+    // A part gets a share of the search in keeping with its size: the flips of a small part
+    // are found with little, and a small part spoilt all over is not searched for long.
+    constexpr std::size_t WorkPerByte = 32768;
+    std::size_t share = std::min(workLeft, data->size() * WorkPerByte);
+    workLeft -= share;
     std::optional<Unflipped> readable;
-    for (int detours = 0; detours <= MaxDetours && workLeft > 0; ++detours) {
-        auto result = unflipInTurn(*data, target, MaxFlips, detours, false, workLeft);
-        if (result && result->checks)
-            return result;
-        if (result && !readable)
+    std::vector<std::size_t> made;
+    FlipsFound found;
+    for (int detours = 0; detours <= MaxDetours && !(readable && readable->checks); ++detours) {
+        auto result = unflipInTurn(*data, target, MaxFlips, detours, made, found, share);
+        if (result && (!readable || result->checks))
             readable = std::move(result);
     }
+    workLeft += share; // what the part left unused
     return readable;
 }
 
