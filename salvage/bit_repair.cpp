@@ -213,22 +213,22 @@ bool IsSoundPng(std::span<const std::uint8_t> data)
 
 std::optional<std::size_t> InputByteAtOutput(std::span<const std::uint8_t> data, std::size_t output)
 {
+    // Inflate stops once its output is full, handing back the input it had read ahead.
     zip::InflateStream stream;
-    std::vector<std::uint8_t> buffer(OutputChunk);
+    std::vector<std::uint8_t> buffer(std::min<std::size_t>(output, OutputChunk));
     std::size_t produced = 0;
-    for (std::size_t byte = 0; byte < data.size() && stream.IsValid(); ++byte) {
-        // One input byte at a time, so that the output it gives is known to come from it.
-        for (auto status = Status::Progress; status == Status::Progress;) {
-            const auto step = stream.Inflate(data.subspan(byte, 1), buffer);
-            produced += step.produced;
-            status = step.status;
-            if (step.consumed == 1)
-                break;
-        }
-        if (produced >= output)
-            return byte;
+    std::size_t consumed = 0;
+    while (stream.IsValid() && produced < output) {
+        const std::size_t room = std::min(buffer.size(), output - produced);
+        const auto step = stream.Inflate(data.subspan(consumed), std::span(buffer).first(room));
+        consumed += step.consumed;
+        produced += step.produced;
+        if (step.status != Status::Progress || (step.consumed == 0 && step.produced == 0))
+            break;
     }
-    return std::nullopt;
+    if (produced < output || consumed == 0)
+        return output == 0 && !data.empty() ? std::optional<std::size_t>(0) : std::nullopt;
+    return consumed - 1;
 }
 
 } // namespace salvage
