@@ -403,20 +403,10 @@ mendFlippedBit(platform::CFile64& file, const Target& target, std::int64_t dataO
     if (!bit)
         return std::nullopt;
     data[*bit / 8] ^= static_cast<std::uint8_t>(1u << (*bit % 8));
-    std::vector<std::uint8_t> output(target.expected.size);
-    zip::InflateStream stream;
-    std::span<const std::uint8_t> input = data;
-    std::size_t produced = 0;
-    for (auto status = zip::InflateStream::Status::Progress;
-         status == zip::InflateStream::Status::Progress;) {
-        const auto step = stream.Inflate(input, std::span(output).subspan(produced));
-        input = input.subspan(step.consumed);
-        produced += step.produced;
-        status = step.status;
-        if (status == zip::InflateStream::Status::StreamEnd)
-            return output;
-    }
-    return std::nullopt;
+    auto [output, ended] = inflateWhole(data, std::size_t{target.expected.size} + 1);
+    if (!ended || output.size() != target.expected.size)
+        return std::nullopt;
+    return std::move(output);
 }
 
 // Stored entries up to this size are read whole to look for one flipped bit; a PNG is trusted
